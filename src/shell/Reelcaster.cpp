@@ -1,0 +1,84 @@
+// The application entry.
+
+#include "shell/AppFolders.h"
+#include "shell/AppSettings.h"
+#include "shell/MrvLog.h"
+#include "shell/SysInfoUtils.h"
+#include "shell/U_Main.h"
+#include "shell/U_OnlyApps.h"
+#include "shell/U_about.h"
+#include "shell/UnixSignals.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+#include <exception>
+#include <memory>
+
+namespace {
+
+constexpr int kSplashMilliseconds = 800;
+
+void WaitWhilePainting(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+int RunApplication(int& argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Morvane Reelcaster"));
+
+    // A termination request closes the main window, or skips it when it comes earlier.
+    bool terminationRequested = false;
+    QPointer<TMainfrm> mainForm;
+    HandleTerminationSignals([&] {
+        terminationRequested = true;
+        if (mainForm)
+            mainForm->close();
+    });
+
+    auto splash = std::make_unique<Taboutfrm>();
+    splash->ShowAsSplash();
+    WaitWhilePainting(kSplashMilliseconds);
+
+    WriteSystemInformation(ActivityLog());
+
+    TMainfrm mainWindow;
+    mainForm = &mainWindow;
+    mainWindow.show();
+    splash.reset();
+
+    return terminationRequested ? 0 : QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("Reelcaster"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Morvane"));
+
+    // A second instance leaves at once and touches nothing, not even the log of the first.
+    TOnlyApps onlyApp;
+    if (!onlyApp.TryAcquire())
+        return 0;
+
+    const QString dataFolder = DataFolder();
+    StartActivityLog(dataFolder);
+    LoadSettings(dataFolder);
+
+    int status = 1;
+    try {
+        status = RunApplication(argc, argv);
+    } catch (const std::exception& error) {
+        ActivityLog().WriteError(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ActivityLog().WriteError(QStringLiteral("Unexpected error; the application ends."));
+    }
+
+    ReleaseSettings();
+    ReleaseActivityLog();
+    return status;
+}

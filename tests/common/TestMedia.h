@@ -1,0 +1,27 @@
+#pragma once
+
+// The generated test media, by name, and small helpers every test program shares.
+
+#include <QString>
+#include <QStringList>
+
+namespace testmedia {
+
+inline constexpr char kH264Aac[] = "h264_aac.mp4";         // 5 s 320x240 30 fps H.264 + AAC stereo
+inline constexpr char kMpeg4Mp3Avi[] = "mpeg4_mp3.avi";    // 5 s 320x240 25 fps MPEG-4 + MP3
+inline constexpr char kAudioOnly[] = "audio_only.mp3";     // 5 s MP3 stereo 44100 Hz
+inline constexpr char kVideoOnly[] = "video_only.mp4";     // 5 s 320x240 30 fps H.264
+inline constexpr char kSixChannels[] = "six_channels.mp4"; // H.264 + AAC 5.1 48000 Hz
+inline constexpr char kUnusualName[] = "Sommerfest – Café Zürich.mp4"; // copy of kH264Aac
+inline constexpr char kTruncated[] = "truncated.mp4";                  // first third of kH264Aac
+inline constexpr char kEmpty[] = "empty.mp4";                          // zero bytes
+inline constexpr char kRandomBytes[] = "random_bytes.mp4";             // 64 KiB of noise
+
+// Absolute path of a test media file.
+QString Path(const char* name);
+
+// The files that open, and the files that must fail to open.
+QStringList PlayableFiles();
+QStringList BrokenFiles();
+
+} // namespace testmedia

@@ -1,0 +1,47 @@
+#!/bin/sh
+# Makes the small media files the tests use, in the folder given as the only argument.
+# Needs the ffmpeg program; deterministic apart from the encoders' own versions.
+set -eu
+
+out=$1
+mkdir -p "$out"
+cd "$out"
+rm -f .complete
+
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+
+video_320x240_30="testsrc2=size=320x240:rate=30:duration=5"
+stereo_tone="aevalsrc=0.4*sin(440*2*PI*t)|0.4*sin(660*2*PI*t):sample_rate=44100:channel_layout=stereo:duration=5"
+
+# 5 s 320x240 30 fps H.264/AAC in MP4.
+ff -f lavfi -i "$video_320x240_30" -f lavfi -i "$stereo_tone" \
+   -c:v libx264 -preset veryfast -pix_fmt yuv420p -g 30 -c:a aac -b:a 96k -shortest h264_aac.mp4
+
+# 5 s MPEG-4 Part 2 video with MP3 sound in AVI (25 fps).
+ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=5" -f lavfi -i "$stereo_tone" \
+   -c:v mpeg4 -q:v 5 -c:a libmp3lame -b:a 128k -shortest mpeg4_mp3.avi
+
+# Sound only.
+ff -f lavfi -i "$stereo_tone" -c:a libmp3lame -b:a 128k audio_only.mp3
+
+# Picture only.
+ff -f lavfi -i "$video_320x240_30" -c:v libx264 -preset veryfast -pix_fmt yuv420p -an video_only.mp4
+
+# Six channels (5.1) of sound with a picture.
+ff -f lavfi -i "$video_320x240_30" \
+   -f lavfi -i "aevalsrc=0.3*sin(300*2*PI*t)|0.3*sin(400*2*PI*t)|0.3*sin(500*2*PI*t)|0.3*sin(600*2*PI*t)|0.3*sin(700*2*PI*t)|0.3*sin(800*2*PI*t):sample_rate=48000:channel_layout=5.1:duration=5" \
+   -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 192k -shortest six_channels.mp4
+
+# A name with blanks and letters outside ASCII.
+cp h264_aac.mp4 "Sommerfest – Café Zürich.mp4"
+
+# Cut short: the MP4 index sits at the end, so the first part alone cannot be opened.
+size=$(wc -c < h264_aac.mp4)
+head -c $((size / 3)) h264_aac.mp4 > truncated.mp4
+
+# Nothing at all, and noise.
+: > empty.mp4
+LC_ALL=C awk 'BEGIN { s = 20261209; for (i = 0; i < 65536; i++) {
+    s = (s * 1103515245 + 12345) % 2147483648; printf "%c", 1 + int(s / 65536) % 255 } }' > random_bytes.mp4
+
+touch .complete

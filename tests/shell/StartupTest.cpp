@@ -1,0 +1,105 @@
+// Starts the real application as a user would, with its own data and temporary folders.
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <functional>
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 30000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+QByteArray ReadAll(const QString& fileName) {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    // A process of the application using `home` as its data and resource folder.
+    std::unique_ptr<QProcess> Start() {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("REELCASTER_HOME", home.path());
+        env.insert("TMPDIR", temp.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(REELCASTER_APP_PATH), {});
+        EXPECT_TRUE(process->waitForStarted());
+        return process;
+    }
+    // The main window exists once it has made the default output folder.
+    bool WaitForMainWindow() {
+        return WaitUntil([&] { return QFileInfo(home.filePath("Output")).isDir(); });
+    }
+    void Terminate(QProcess& process) {
+        process.terminate(); // SIGTERM closes the main window: the normal exit path
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+
+    QTemporaryDir home;
+    QTemporaryDir temp;
+};
+
+} // namespace
+
+TEST_F(StartupTest, FirstStartWithAnEmptyDataFolder) {
+    auto app = Start();
+    ASSERT_TRUE(WaitForMainWindow()) << app->readAllStandardError().toStdString();
+    Terminate(*app);
+
+    EXPECT_EQ(ReadAll(home.filePath("Reelcaster.ini")),
+              "[Output]\nSnapshotPath=\nOutputPath=\nSnapshotExt=\nSourcePath=\nSourceImgPath=\n");
+    EXPECT_TRUE(QFileInfo(home.filePath("Snapshot")).isDir());
+    const QByteArray log = ReadAll(home.filePath("Log/log1.txt"));
+    ASSERT_GT(log.size(), 19 + 4 + 69);
+    EXPECT_EQ(log.mid(19, 4 + 69), "    " + QByteArray(69, '=')) << log.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("Log/log2.txt")));
+
+    // The next start keeps the first run's log as log2.txt.
+    auto again = Start();
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(home.filePath("Log/log2.txt")); }));
+    Terminate(*again);
+    EXPECT_EQ(ReadAll(home.filePath("Log/log2.txt")), log);
+}
+
+TEST_F(StartupTest, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
+    auto first = Start();
+    ASSERT_TRUE(WaitForMainWindow());
+    const QByteArray firstLog = ReadAll(home.filePath("Log/log1.txt"));
+
+    auto second = Start();
+    ASSERT_TRUE(second->waitForFinished(10000)) << "the second instance kept running";
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(second->readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(second->readAllStandardError().isEmpty());
+
+    EXPECT_EQ(first->state(), QProcess::Running);
+    EXPECT_FALSE(QFileInfo::exists(home.filePath("Log/log2.txt")))
+        << "the second start must not rotate the running instance's log";
+    EXPECT_TRUE(ReadAll(home.filePath("Log/log1.txt")).startsWith(firstLog));
+    Terminate(*first);
+
+    // Once the first has gone, the next start runs normally.
+    auto third = Start();
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(home.filePath("Log/log2.txt")); }));
+    Terminate(*third);
+}
