@@ -1,6 +1,7 @@
 // reelcaster-cli: Reelcaster's engine and job model without windows.
 
 #include "ReelcasterVersion.h"
+#include "cli/InfoCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -9,24 +10,35 @@
 
 namespace {
 
-constexpr char kUsage[] = "Usage: reelcaster-cli COMMAND [OPTIONS] [FILE...]\n"
-                          "\n"
-                          "Commands:\n"
-                          "  help       show this text\n"
-                          "  version    show the program version\n";
+constexpr char kUsage[] =
+    "Usage: reelcaster-cli COMMAND [OPTIONS] [FILE...]\n"
+    "\n"
+    "Commands:\n"
+    "  info [--json] FILE...   show the container, tags and streams of media files\n"
+    "  help                    show this text\n"
+    "  version                 show the program version\n"
+    "\n"
+    "Run 'reelcaster-cli COMMAND --help' for the options of a command.\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Reelcaster"));
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QCoreApplication::setApplicationName(QStringLiteral("reelcaster-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(REELCASTER_VERSION_TEXT));
+    const QStringList args = QCoreApplication::arguments();
 
-    if (args.isEmpty()) {
+    if (args.size() < 2) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    const QString& command = args.first();
+    const QString command = args.at(1);
+    // The command's own parser sees "reelcaster-cli info …" as its command line.
+    QStringList commandArgs = args.mid(2);
+    commandArgs.prepend(args.first() + QLatin1Char(' ') + command);
+
+    if (command == QLatin1String("info"))
+        return RunInfoCommand(commandArgs);
     if (command == QLatin1String("help") || command == QLatin1String("--help") ||
         command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);

@@ -1,5 +1,6 @@
 #include "engine/FFLog.h"
 
+#include "engine/FFUtils.h"
 #include "engine/MainThread.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -20,10 +20,6 @@ extern "C" {
 }
 
 namespace {
-
-quint32 CurrentThreadId() {
-    return static_cast<quint32>(::gettid());
-}
 
 std::string FormatV(const char* format, va_list args) {
     char small[2048];
@@ -127,7 +123,7 @@ void FFmpegLogCallback(void* context, int level, const char* format, va_list arg
     if (level > state.FFmpegLevel.load(std::memory_order_relaxed))
         return;
 
-    const quint32 threadId = CurrentThreadId();
+    const quint32 threadId = engine::CurrentThreadId();
     const TLogLevel logLevel = FFmpegToLogLevel(level);
     std::vector<PendingLine> lines;
     bool inMainThread = true;
@@ -260,7 +256,7 @@ void TFFLogger::Log(QObject* sender, TLogLevel level, const QString& message) {
     const bool passes = threshold >= level || (level == llVerbose && threshold != llQuiet);
     if (!passes)
         return;
-    Deliver(sender ? sender : this, {CurrentThreadId(), level, message},
+    Deliver(sender ? sender : this, {engine::CurrentThreadId(), level, message},
             TriggerEventInMainThread());
 }
 

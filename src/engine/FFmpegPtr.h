@@ -1,0 +1,90 @@
+#pragma once
+
+// Owning pointers for FFmpeg objects: every object the engine allocates is held by one of
+// these, so that every return path frees it.
+
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/frame.h>
+#include <libavutil/mem.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace ffmpeg {
+
+struct InputContextDeleter {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+// A demuxing context: closed with avformat_close_input.
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
+
+struct OutputContextDeleter {
+    void operator()(AVFormatContext* context) const {
+        if (context->pb != nullptr && !(context->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+// A muxing context: its file (when it opened one) is closed, then the context freed.
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+
+struct ScalerDeleter {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+using ScalerPtr = std::unique_ptr<SwsContext, ScalerDeleter>;
+
+struct ResamplerDeleter {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
+
+struct FilterGraphDeleter {
+    void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
+};
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
+
+struct FilterInOutDeleter {
+    void operator()(AVFilterInOut* inout) const { avfilter_inout_free(&inout); }
+};
+using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
+
+struct DictionaryDeleter {
+    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
+};
+using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryDeleter>;
+
+struct MemoryDeleter {
+    void operator()(void* memory) const { av_free(memory); }
+};
+// Memory from av_malloc.
+template <typename T> using MemoryPtr = std::unique_ptr<T, MemoryDeleter>;
+
+inline FramePtr MakeFrame() {
+    return FramePtr(av_frame_alloc());
+}
+inline PacketPtr MakePacket() {
+    return PacketPtr(av_packet_alloc());
+}
+
+} // namespace ffmpeg

@@ -1,0 +1,40 @@
+#include "shell/MediaSummary.h"
+
+#include "engine/FFDecode.h"
+#include "engine/FFLoad.h"
+
+#include "common/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+TEST(MediaSummary, LastStreamOfEachKind) {
+    ASSERT_TRUE(FFLoader().LoadLibraries(TLibrarySet::All()));
+    const QString blanks(23, QLatin1Char(' '));
+    const QString h264 = blanks +
+                         "Video Encoder: [h264(H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10)]"
+                         "\r\n" +
+                         blanks + "[320x240] 30.00 fps 5 s";
+    const struct {
+        const char* File;
+        QString Expected;
+    } cases[] = {
+        {testmedia::kH264Aac, h264 + "\r\n" + blanks +
+                                  "Audio Encoder: [aac(AAC (Advanced Audio "
+                                  "Coding))]\r\n" +
+                                  blanks + "[44100 Hz, 2 Channels] 5 s"},
+        {testmedia::kVideoOnly, h264 + "\r\n"},
+        {testmedia::kAudioOnly, "\r\n" + blanks +
+                                    "Audio Encoder: [mp3float(MP3 (MPEG audio layer "
+                                    "3))]\r\n" +
+                                    blanks + "[44100 Hz, 2 Channels] 5 s"},
+        {testmedia::kSixChannels, h264 + "\r\n" + blanks +
+                                      "Audio Encoder: [aac(AAC (Advanced "
+                                      "Audio Coding))]\r\n" +
+                                      blanks + "[48000 Hz, 6 Channels] 5 s"},
+    };
+    TFFDecoder decoder;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(decoder.LoadFile(testmedia::Path(c.File)));
+        EXPECT_EQ(MediaSummary(decoder).toStdString(), c.Expected.toStdString()) << c.File;
+    }
+}
