@@ -12,4 +12,4 @@ endif()
 # DT_RUNPATH (not DT_RPATH) keeps LD_LIBRARY_PATH usable for debugging.
 set(CMAKE_BUILD_RPATH "\$ORIGIN/LibAV")
 set(CMAKE_INSTALL_RPATH "\$ORIGIN/LibAV")
-add_link_options(-Wl,--enable-new-dtags)
+add_link_options(-Wl,--enable-new-dtags -Wl,--as-needed)
