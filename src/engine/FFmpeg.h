@@ -29,6 +29,8 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 class TCustomFFmpeg;
@@ -180,7 +182,25 @@ private:
     using TOptionHandler = void (*)(TCustomFFmpeg&, const QString& name, const QString& value);
     static TOptionHandler FindOption(const QString& name);
 
-    // Options
+    // Registers the I/O time-out check for the calling thread while it lives.
+    class TTimedIO {
+    public:
+        explicit TTimedIO(TCustomFFmpeg& job);
+        ~TTimedIO();
+        TTimedIO(const TTimedIO&) = delete;
+        TTimedIO& operator=(const TTimedIO&) = delete;
+
+    private:
+        TCustomFFmpeg& FJob;
+        uint32_t FThread;
+    };
+    static bool IOTimedOut(void* sender);
+    static bool StopRequestedCheck(void* sender);
+    static std::mutex& PreviewLock();
+    static AVMediaType MediaType(TStreamKind kind);
+    static QString KindName(AVMediaType type);
+
+    // Options (FFmpegOptions.cpp, FFmpegPresets.cpp)
     void ApplyLibraryOption(const QString& name, const QString& value,
                             std::optional<AVMediaType> kind = std::nullopt);
     void SetBitrateOption(const QString& name, const QString& value);
@@ -190,8 +210,79 @@ private:
     void LogInfo(const QString& text);
     void Log(int level, const QString& text);
 
-    // Files and streams
+    // Codecs and files (FFmpegCodecs.cpp, FFmpegOutput.cpp)
+    std::optional<QString> FindCodec(const QString& name, AVMediaType type, bool encoder,
+                                     const AVCodec** codec) const;
+    void ChooseSampleFormat(AVCodecContext* encoder);
+    void ChooseSampleRate(AVCodecContext* encoder);
+    void ChoosePixelFormat(AVCodecContext* encoder);
+    bool InputsHaveKind(TStreamKind kind, bool everyFile) const;
     void CreateOutputStream(int fileIndex, TStreamKind kind);
+    void WritePacket(TOutputStream& output, AVPacket* packet);
+    void InterleavePacket(AVFormatContext* context, AVPacket* packet);
+
+    // Set-up (FFmpegSetup.cpp, FFmpegFilter.cpp)
+    void SetUpRun();
+    void CheckStreamsAndMaps();
+    int FindSource(TStreamKind kind, int firstFile, int lastFile) const;
+    void ChooseSources();
+    void SetCopyParameters(TOutputStream& output);
+    void SetEncoderParameters(TOutputStream& output);
+    void OpenPassLog(TOutputStream& output);
+    void OpenEncoders();
+    void OpenDecoders();
+    void CopyMetadataAndChapters();
+    void CopyChapters(const TInputFile& input, TOutputFile& output);
+    void WriteHeaders();
+    void LogStreamMapping();
+    void ConfigureVideoFilter(TOutputStream& output, int width, int height, int format,
+                              AVRational sampleAspect);
+    void PushToFilter(TOutputStream& output, AVFrame* frame);
+    bool PullFromFilter(TOutputStream& output, AVFrame* frame);
+
+    // The loop (FFmpegLoop.cpp, FFmpegDecode.cpp, FFmpegEncode.cpp)
+    void RunLoop();
+    int ChooseInputFile(bool* atFrameLimit) const;
+    void CorrectTimestamps(TInputFile& file, TInputStream& input, AVPacket* packet);
+    bool PastRecordingTime(TInputStream& input, const AVPacket* packet);
+    bool NextJoinSegment();
+    void FlushInput(int inputIndex);
+    int64_t OutputSize() const;
+    void ReportProgress(bool final);
+    bool StartReached(int64_t time) const;
+    void DecodeFailed(const TInputStream& input);
+    void ProcessPacket(int inputIndex, const AVPacket* packet);
+    int64_t FrameDuration(const TInputStream& input, const AVFrame* frame) const;
+    void RateEmulation(const TInputStream& input);
+    void RunInputHooks(TInputStream& input, AVFrame* frame);
+    bool RunVideoHook(const std::function<void(TCustomFFmpeg&, TVideoHookData&)>& hook,
+                      TFormatConverter& converter, AVFrame* frame, int64_t pts, int frameNumber);
+    void DecodeSubtitle(int inputIndex, const AVPacket* packet);
+    void OutputVideo(int inputIndex, AVFrame* frame);
+    int64_t FramesToWrite(TOutputStream& output, double position);
+    void OutputVideoFrame(TOutputStream& output, TInputStream& input, AVFrame* frame);
+    AVFrame* ScaleForEncoder(TOutputStream& output, const AVFrame* frame);
+    void RunOutputHooks(TOutputStream& output, ffmpeg::FramePtr& frame, int64_t pts);
+    void Preview(AVFrame* frame, int64_t pts, int frameNumber);
+    void EncodeVideo(TOutputStream& output, AVFrame* frame);
+    void ReceivePackets(TOutputStream& output, const QString& failure);
+    void NoteOutputTime(TOutputStream& output, const AVPacket* packet);
+    void WriteVideoStatistics(TOutputStream& output, int frameBytes);
+    void PrepareResampler(TOutputStream& output, const TInputStream& input, const AVFrame* frame);
+    void AppendSilence(TOutputStream& output, int samples);
+    void ConvertIntoFifo(TOutputStream& output, const AVFrame* frame, int skip);
+    void OutputAudio(TOutputStream& output, TInputStream& input, const AVFrame* frame);
+    void EncodeFromFifo(TOutputStream& output, bool flushing);
+    void OutputSubtitle(TOutputStream& output, const TInputStream& input, AVSubtitle& subtitle);
+    void CopyPacket(TOutputStream& output, const TInputStream& input, const AVPacket* packet);
+    void FlushEncoders();
+
+    // Control (FFmpegControl.cpp)
+    void Run();
+    void RecordError(const QString& text);
+    void FreeFilesAndStreams();
+    void ReportEnd();
+    void WaitWhilePaused();
 
     TPendingSettings FPending;
     TJobSettings FSettings;
@@ -208,6 +299,27 @@ private:
     QString FLastErrorText;
     int64_t FExpectedTotalDuration = -1;
 
+    // The run's own state (its thread only).
+    int64_t FRunStartTime = 0; // µs of output time before which nothing is written
+    int64_t FRunWallStart = 0;
+    int64_t FLastReport = 0;
+    int FJoinFile = 0;
+    int FCurrentInput = 0;
+    bool FReportDupDrop = false;
+    ffmpeg::FramePtr FDecodedFrame;
+    ffmpeg::FramePtr FFilteredFrame;
+    ffmpeg::PacketPtr FEncodedPacket;
+    QByteArray FSubtitleBuffer;
+    ffmpeg::FilePtr FVStats;
+    TFormatConverter FInputHookConverter;
+    TFormatConverter FOutputHookConverter;
+    TFormatConverter FPreviewConverter;
+    bool FVideoInputHookOn = true;
+    bool FVideoOutputHookOn = true;
+    bool FOutputHookBitmapValid = false;
+    int64_t FLastPreview = 0;
+    bool FPreviewDue = true;
+
     // Control, shared with other threads.
     std::atomic<bool> FWorking{false};
     std::atomic<bool> FStopRequested{false};
@@ -215,11 +327,13 @@ private:
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FErrorFlag{false};
     std::atomic<int> FPreviewFlags{0};
+    std::atomic<int64_t> FIOStartTime{INT64_MAX};
     mutable std::mutex FControlLock; // error text, pause state
     std::condition_variable FResumed;
     bool FPaused = false;
     QString FErrorText;
     QThread* FWorker = nullptr;
+    std::thread FEndThread;
 
     // Totals
     int64_t FVideoBytes = 0;

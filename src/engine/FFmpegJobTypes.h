@@ -3,6 +3,7 @@
 // The files and streams of one transcoding job. All of it is owned by the job
 // (TCustomFFmpeg) and touched only by the thread that runs the job, once it has started.
 
+#include "engine/FFmpegLibraryOptions.h"
 #include "engine/FFmpegPtr.h"
 #include "engine/FFmpegSettings.h"
 
@@ -45,6 +46,8 @@ struct TInputFile {
     int StreamCount = 0;
     int64_t TimestampOffset = 0;       // µs added to every packet time
     QMap<int, double> TimestampScales; // stream index → scale
+    // The library options given before this input: its decoders take them when opened.
+    std::unique_ptr<TLibraryOptions> DecoderOptions;
 };
 
 struct TInputStream {
@@ -73,6 +76,11 @@ struct TVideoFilter {
     int Width = 0;
     int Height = 0;
     int Format = AV_PIX_FMT_NONE;
+    // The size the filter text works on, and the size the first graph gave the encoder.
+    int DesignWidth = 0;
+    int DesignHeight = 0;
+    int SinkWidth = 0;
+    int SinkHeight = 0;
 };
 
 struct TOutputStream {
@@ -99,6 +107,9 @@ struct TOutputStream {
     int ScalerFlags = 0;
     int64_t SyncCounter = 0; // frames (video) or samples (audio) written so far
     int64_t FrameCount = 0;
+    int64_t OutputTime = 0;    // µs reached by the packets written
+    float LastQuality = -1.0f; // of the last coded picture
+    char LastPictureType = '?';
     // Video without filter graph: size and format last seen, and the scaler to the encoder's.
     int SeenWidth = 0;
     int SeenHeight = 0;

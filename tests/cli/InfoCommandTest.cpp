@@ -1,4 +1,4 @@
-#include "cli/CliProcess.h"
+#include "common/Process.h"
 #include "common/TestMedia.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,10 @@
 #include <cmath>
 
 namespace {
+
+TProcessResult RunCli(const QStringList& arguments) {
+    return RunProgram(QStringLiteral(REELCASTER_CLI_PATH), arguments);
+}
 
 // "30/1" as a number.
 double Rate(const QString& text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/QtPrinting.h"
+
 // The generated test media, by name, and small helpers every test program shares.
 
 #include <QString>
@@ -16,6 +18,8 @@ inline constexpr char kUnusualName[] = "Sommerfest – Café Zürich.mp4"; // co
 inline constexpr char kTruncated[] = "truncated.mp4";                  // first third of kH264Aac
 inline constexpr char kEmpty[] = "empty.mp4";                          // zero bytes
 inline constexpr char kRandomBytes[] = "random_bytes.mp4";             // 64 KiB of noise
+inline constexpr char kVariableRate[] = "variable_rate.mkv"; // 30 fps 1 s, a 0.5 s gap, 60 fps 1 s
+inline constexpr char kDamagedMiddle[] = "damaged_middle.avi"; // kMpeg4Mp3Avi, noise halfway
 
 // Absolute path of a test media file.
 QString Path(const char* name);

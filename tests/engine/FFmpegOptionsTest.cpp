@@ -3,6 +3,8 @@
 #include "engine/FFmpeg.h"
 #include "engine/FFmpegException.h"
 
+#include "common/TestMedia.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -703,4 +705,24 @@ TEST_F(OptionsTest, RandomNamesAndValuesNeverCrash) {
         }
     }
     SUCCEED();
+}
+
+TEST_F(OptionsTest, TargetNormFromAnOpenedInput) {
+    const struct {
+        const char* Input;
+        int Height;
+        const char* Assumed;
+    } cases[] = {{testmedia::kMpeg4Mp3Avi, 576, "PAL"}, // 25 fps decides PAL
+                 {testmedia::kH264Aac, 480, "NTSC"}};   // 30 fps decides nothing: the fallback
+    for (const auto& c : cases) {
+        TCustomFFmpeg target;
+        target.SetOption("v", "2");
+        ASSERT_TRUE(target.OpenInputFile(testmedia::Path(c.Input)));
+        logged.clear();
+        target.SetOption("target", "dvd");
+        EXPECT_EQ(target.Pending().FrameHeight, c.Height) << c.Input;
+        EXPECT_TRUE(logged.contains(
+            QStringLiteral("%1 Assuming %2 for target.").arg(llVerbose).arg(c.Assumed)))
+            << c.Input;
+    }
 }

@@ -35,13 +35,23 @@ ff -f lavfi -i "$video_320x240_30" \
 # A name with blanks and letters outside ASCII.
 cp h264_aac.mp4 "Sommerfest – Café Zürich.mp4"
 
-# Cut short: the MP4 index sits at the end, so the first part alone cannot be opened.
-size=$(wc -c < h264_aac.mp4)
-head -c $((size / 3)) h264_aac.mp4 > truncated.mp4
-
 # Nothing at all, and noise.
 : > empty.mp4
 LC_ALL=C awk 'BEGIN { s = 20261209; for (i = 0; i < 65536; i++) {
     s = (s * 1103515245 + 12345) % 2147483648; printf "%c", 1 + int(s / 65536) % 255 } }' > random_bytes.mp4
+
+# Variable frame rate: 30 fps for 1 s, a 0.5 s gap, then 60 pictures a second for 1 s.
+ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=3" \
+   -vf "setpts='if(lt(N,30),N/30,1.5+(N-30)/60)/TB'" -fps_mode vfr -enc_time_base 1:1000 \
+   -c:v libx264 -preset veryfast -pix_fmt yuv420p -an variable_rate.mkv
+
+# A damaged middle: 4 KiB of noise over the AVI's data halfway through.
+cp mpeg4_mp3.avi damaged_middle.avi
+size=$(wc -c < damaged_middle.avi)
+dd if=random_bytes.mp4 of=damaged_middle.avi bs=1 count=4096 seek=$((size / 2)) conv=notrunc 2>/dev/null
+
+# Cut short: the MP4 index sits at the end, so the first part alone cannot be opened.
+size=$(wc -c < h264_aac.mp4)
+head -c $((size / 3)) h264_aac.mp4 > truncated.mp4
 
 touch .complete

@@ -1,0 +1,61 @@
+#include "common/Process.h"
+
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+#include <QProcess>
+
+TProcessResult RunProgram(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    TProcessResult result;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        result.Crashed = true;
+        return result;
+    }
+    result.ExitCode = process.exitCode();
+    result.Crashed = process.exitStatus() != QProcess::NormalExit;
+    result.Out = process.readAllStandardOutput();
+    result.Err = process.readAllStandardError();
+    return result;
+}
+
+QJsonDocument FFprobe(const QString& file) {
+    const TProcessResult result =
+        RunProgram(QStringLiteral("ffprobe"),
+                   {"-v", "error", "-print_format", "json", "-show_format", "-show_streams", file});
+    return QJsonDocument::fromJson(result.Out);
+}
+
+QJsonArray FFprobePackets(const QString& file, const QString& stream) {
+    const TProcessResult result =
+        RunProgram(QStringLiteral("ffprobe"), {"-v", "error", "-print_format", "json",
+                                               "-select_streams", stream, "-show_packets", file});
+    return QJsonDocument::fromJson(result.Out)["packets"].toArray();
+}
+
+QImage FFmpegFrameAt(const QString& file, double seconds) {
+    QTemporaryDir dir;
+    const QString picture = dir.filePath("frame.png");
+    const TProcessResult result = RunProgram(
+        QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-ss", QString::number(seconds), "-i",
+                                   file, "-frames:v", "1", "-y", picture});
+    return result.ExitCode == 0 ? QImage(picture) : QImage();
+}
+
+int FFmpegPeakSample(const QString& file) {
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", file, "-map", "0:a:0",
+                                             "-f", "s16le", "-acodec", "pcm_s16le", "-"});
+    process.waitForFinished(120000);
+    const QByteArray data = process.readAllStandardOutput();
+    int peak = 0;
+    const auto* samples = reinterpret_cast<const int16_t*>(data.constData());
+    for (qsizetype i = 0; i < data.size() / 2; ++i)
+        peak = std::max(peak, std::abs(int(samples[i])));
+    return peak;
+}
