@@ -71,6 +71,7 @@ protected:
 TEST_F(OptionsTest, AcceptedValues) {
     using P = const TPendingSettings&;
     using S = const TJobSettings&;
+    const std::string matrix = QByteArray("8").append(QByteArray(",16").repeated(63)).toStdString();
     const struct {
         const char* Name;
         const char* Value;
@@ -168,7 +169,7 @@ TEST_F(OptionsTest, AcceptedValues) {
          }},
         {"sbsf", "=ignored",
          [](P p, S) { return p.Kind(TStreamKind::Subtitle).BitstreamFilters.isEmpty(); }},
-        {"intra_matrix", QByteArray("8").append(QByteArray(",16").repeated(63)).constData(),
+        {"intra_matrix", matrix.c_str(),
          [](P, S s) {
              return s.IntraMatrix && (*s.IntraMatrix)[0] == 8 && (*s.IntraMatrix)[63] == 16;
          }},
