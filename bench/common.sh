@@ -1,18 +1,23 @@
 # Shared helpers of the benchmarks: timing, medians and the programs under test.
-# Sourced by the bench/*.sh scripts; needs only a POSIX shell, awk and the ffmpeg programs.
+# Sourced by the bench/*.sh scripts; needs a POSIX shell, awk, GNU time and the ffmpeg programs.
 
 BUILD_DIR=${BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}
 CLI="$BUILD_DIR/reelcaster-cli"
+JOB_DRIVER="$BUILD_DIR/bench/bench_job_driver"
+MEDIA_DIR="$BUILD_DIR/bench-media"
 RUNS=${RUNS:-5}
 
-now() { date +%s.%N; }
-
-# seconds <command…>: wall-clock seconds one run of the command takes.
-seconds() {
-    start=$(now)
-    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-    end=$(now)
-    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", e - s }'
+# measure <command…>: prints "seconds peak-KiB" of one run (exits when the command fails).
+measure() {
+    out=$(mktemp)
+    if ! /usr/bin/time -f "%e %M" -o "$out" "$@" >/dev/null 2>"$out.err"; then
+        echo "failed: $*" >&2
+        cat "$out.err" >&2
+        rm -f "$out" "$out.err"
+        exit 1
+    fi
+    cat "$out"
+    rm -f "$out" "$out.err"
 }
 
 # median <numbers…>
@@ -21,28 +26,48 @@ median() {
         if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-# alternate <label-a> <label-b> <cmd-a> <cmd-b>: runs the two commands RUNS times each, in
-# turns so that both see the same machine, and prints both medians and their ratio a/b.
-alternate() {
-    label_a=$1 label_b=$2 cmd_a=$3 cmd_b=$4
-    times_a="" times_b=""
+# compare <label> <ours: shell command> <reference: shell command>: runs the two in turns RUNS
+# times, so both see the same machine, and prints medians of time and peak memory, and the
+# medians of the per-pair ratios ours/reference.
+compare() {
+    label=$1 ours=$2 reference=$3
+    t_ours="" t_ref="" m_ours="" m_ref="" r_time="" r_mem=""
     i=0
     while [ $i -lt "$RUNS" ]; do
-        times_a="$times_a $(seconds sh -c "$cmd_a")"
-        times_b="$times_b $(seconds sh -c "$cmd_b")"
+        set -- $(measure sh -c "$ours")
+        to=$1 mo=$2
+        set -- $(measure sh -c "$reference")
+        tr=$1 mr=$2
+        t_ours="$t_ours $to" m_ours="$m_ours $mo" t_ref="$t_ref $tr" m_ref="$m_ref $mr"
+        r_time="$r_time $(awk -v a="$to" -v b="$tr" 'BEGIN { printf "%.4f", a / b }')"
+        r_mem="$r_mem $(awk -v a="$mo" -v b="$mr" 'BEGIN { printf "%.4f", a / b }')"
         i=$((i + 1))
     done
     # shellcheck disable=SC2086
-    a=$(median $times_a)
-    # shellcheck disable=SC2086
-    b=$(median $times_b)
-    ratio=$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.3f", a / b }')
-    printf '%-44s %8ss\n%-44s %8ss\nratio %s / %s = %s\n' "$label_a" "$a" "$label_b" "$b" \
-        "$label_a" "$label_b" "$ratio"
+    printf '%-34s ours %7.2fs %6.1f MiB | ffmpeg %7.2fs %6.1f MiB | time %s  memory %s\n' \
+        "$label" "$(median $t_ours)" "$(awk -v k="$(median $m_ours)" 'BEGIN { print k / 1024 }')" \
+        "$(median $t_ref)" "$(awk -v k="$(median $m_ref)" 'BEGIN { print k / 1024 }')" \
+        "$(median $r_time)" "$(median $r_mem)"
 }
 
 require_build() {
-    [ -x "$CLI" ] || { echo "build first: $CLI is missing (./setup.sh test)" >&2; exit 1; }
+    for program in "$@"; do
+        [ -x "$program" ] || { echo "build first: $program is missing (./setup.sh test)" >&2; exit 1; }
+    done
     command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null ||
         { echo "the ffmpeg and ffprobe programs are needed" >&2; exit 1; }
+    [ -x /usr/bin/time ] || { echo "GNU time is needed (Debian package: time)" >&2; exit 1; }
+}
+
+# The 60 s 1280x720 30 fps H.264/AAC file the conversion benchmarks use, made once.
+bench_input_720p() {
+    file="$MEDIA_DIR/bench_720p.mp4"
+    if [ ! -s "$file" ]; then
+        mkdir -p "$MEDIA_DIR"
+        ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=30:duration=60 \
+            -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" -ac 2 \
+            -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k -shortest \
+            "$file.part" && mv "$file.part" "$file"
+    fi
+    echo "$file"
 }

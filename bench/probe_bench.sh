@@ -4,7 +4,7 @@
 # Goal: reelcaster-cli needs at most 1.5 × ffprobe's time.
 set -eu
 . "$(dirname "$0")/common.sh"
-require_build
+require_build "$CLI"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -23,12 +23,8 @@ while [ $n -lt 50 ]; do
     n=$((n + 1))
 done
 list="$work/files/*"
+each_ffprobe="for f in $list; do ffprobe -v error -show_format -show_streams \"\$f\"; done"
 
-echo "Probing 200 files ($RUNS runs each, medians):"
-alternate "reelcaster-cli info, one process for all" "ffprobe, one process per file" \
-    "'$CLI' info $list" \
-    "for f in $list; do ffprobe -v error -show_format -show_streams \"\$f\"; done"
-echo
-alternate "reelcaster-cli info, one process per file" "ffprobe, one process per file" \
-    "for f in $list; do '$CLI' info \"\$f\"; done" \
-    "for f in $list; do ffprobe -v error -show_format -show_streams \"\$f\"; done"
+echo "Probing 200 files ($RUNS runs each, medians; ratios are ours / ffprobe):"
+compare "one reelcaster-cli for all" "'$CLI' info $list" "$each_ffprobe"
+compare "one reelcaster-cli per file" "for f in $list; do '$CLI' info \"\$f\"; done" "$each_ffprobe"

@@ -5,13 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "common/SilentServer.h"
+
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -157,28 +154,6 @@ TEST(InterruptRegistry, AddRemoveCheckClear) {
     registry.Clear();
     EXPECT_FALSE(registry.Check(7));
 }
-
-// A server that accepts connections (through the kernel's backlog) and never says anything.
-class SilentServer {
-public:
-    SilentServer() {
-        FSocket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(FSocket, 4);
-        socklen_t length = sizeof address;
-        ::getsockname(FSocket, reinterpret_cast<sockaddr*>(&address), &length);
-        FPort = ntohs(address.sin_port);
-    }
-    ~SilentServer() { ::close(FSocket); }
-    int Port() const { return FPort; }
-
-private:
-    int FSocket = -1;
-    int FPort = 0;
-};
 
 namespace {
 

@@ -5,11 +5,14 @@
 #include "engine/FFmpegException.h"
 
 #include "common/Process.h"
+#include "common/SilentServer.h"
 #include "common/TestMedia.h"
 
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -575,4 +578,86 @@ TEST_F(JobTest, HooksAndPreviewsSeeThePictures) {
     EXPECT_GE(previews, 1);
     const QImage frame = FFmpegFrameAt(output, 2.0);
     EXPECT_GT(qGray(frame.pixel(20, 20)), 230) << "what the hook drew is in the output";
+}
+
+TEST_F(JobTest, AHangingRemoteInputTimesOut) {
+    SilentServer server;
+    TCustomFFmpeg job;
+    job.IOTimeout = 300;
+    const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(server.Port());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(job.OpenInputFile(url));
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(job.LastErrorText(), url + ": Immediate exit requested");
+    std::lock_guard lock(logLock);
+    EXPECT_TRUE(
+        logged.contains(QStringLiteral("%1 connecting/reading/writing timeout").arg(llInfo)));
+}
+
+TEST_F(JobTest, AStopEndsABlockingOpenOnAnotherThread) {
+    SilentServer server;
+    TCustomFFmpeg job;
+    job.IOTimeout = 600000; // only the stop can end it
+    std::atomic<bool> opened{true};
+    std::thread opener([&] {
+        opened = job.OpenInputFile(QStringLiteral("tcp://127.0.0.1:%1").arg(server.Port()));
+    });
+    QThread::msleep(300);
+    job.Stop(false);
+    opener.join();
+    EXPECT_FALSE(opened);
+    std::lock_guard lock(logLock);
+    EXPECT_TRUE(
+        logged.contains(QStringLiteral("%1 connecting/reading/writing canceled").arg(llInfo)));
+}
+
+TEST_F(JobTest, TwoPassEncoding) {
+    const QString prefix = Out("twopass");
+    for (const char* pass : {"1", "2"}) {
+        const QString output = Out(QStringLiteral("pass%1.avi").arg(pass));
+        const RunResult result =
+            Convert(testmedia::Path(testmedia::kH264Aac), output, [&](TCustomFFmpeg& job) {
+                job.SetOption("pass", pass);
+                job.SetOption("passlogfile", prefix);
+                job.SetCodec("vcodec", "mpeg4");
+                job.SetBitrate("vb", 300000);
+                job.SetOption("an", "1");
+            });
+        ASSERT_TRUE(result.Finished) << pass << ": " << result.Error.toStdString();
+        EXPECT_TRUE(QFileInfo(prefix + "-0.log").size() > 0);
+    }
+    EXPECT_EQ(FFprobePackets(Out("pass2.avi"), "v:0").size(), 150);
+}
+
+TEST_F(JobTest, ATimestampJumpIsAbsorbed) {
+    // Two transport stream pieces, the second stamped 100 s later, one after another in a file.
+    const QString first = Out("first.ts");
+    const QString second = Out("second.ts");
+    for (const auto& [file, offset] : {std::pair{first, "0"}, std::pair{second, "100"}}) {
+        ASSERT_EQ(RunProgram("ffmpeg", {"-v", "error", "-nostdin", "-y", "-i",
+                                        testmedia::Path(testmedia::kH264Aac), "-t", "2",
+                                        "-output_ts_offset", offset, "-c", "copy", file})
+                      .ExitCode,
+                  0);
+    }
+    const QString joined = Out("jump.ts");
+    QFile out(joined);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (const QString& piece : {first, second}) {
+        QFile in(piece);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        out.write(in.readAll());
+    }
+    out.close();
+
+    const QString output = Out("jump.flv");
+    const RunResult result = Convert(joined, output, [](TCustomFFmpeg& job) {
+        job.SetOption("v", "3");
+        DefaultFlvOutput(job, "");
+    });
+    ASSERT_TRUE(result.Finished) << result.Error.toStdString();
+    EXPECT_LT(Duration(FFprobe(output)), 10.0) << "the 100 s jump is not in the output";
+    std::lock_guard lock(logLock);
+    EXPECT_FALSE(logged.filter("timestamp discontinuity").isEmpty());
 }
