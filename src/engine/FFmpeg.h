@@ -101,6 +101,7 @@ public:
     void SetVideoSync(int method);                               // "vsync"
     void SetMuxDelay(float seconds);                             // "muxdelay", when > 0
     void SetMuxPreload(float seconds);                           // "muxpreload", when > 0
+    void SetRecordingTimestamp(int64_t secondsSince1970);        // "timestamp"
     void SetPresetFile(const QString& fileName);                 // "fpre"
     // type 1 "vcd", 2 "svcd", 3 "dvd"; norm 0 auto, 1 pal, 2 ntsc; fallback 1 pal, else ntsc.
     void SetTarget(int type, int norm, int fallbackNorm);

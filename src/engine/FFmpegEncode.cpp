@@ -176,13 +176,18 @@ void TCustomFFmpeg::RunOutputHooks(TOutputStream& output, ffmpeg::FramePtr& fram
 void TCustomFFmpeg::Preview(AVFrame* frame, int64_t pts, int frameNumber) {
     if (FPreviewFlags.load() == 0)
         return;
-    std::lock_guard lock(PreviewLock());
-    const int flags = FPreviewFlags.load();
-    const int64_t now = av_gettime_relative();
-    if (flags == 0 || (!FPreviewDue && now - FLastPreview < PreviewInterval))
-        return;
-    FLastPreview = now;
-    FPreviewDue = false;
+    int flags = 0;
+    {
+        // The lock guards the flags only: it is never held while a handler runs, since a
+        // handler may wait for the main thread, which may be setting the flags.
+        std::lock_guard lock(PreviewLock());
+        flags = FPreviewFlags.load();
+        const int64_t now = av_gettime_relative();
+        if (flags == 0 || (!FPreviewDue && now - FLastPreview < PreviewInterval))
+            return;
+        FLastPreview = now;
+        FPreviewDue = false;
+    }
     QImage* bitmap = nullptr;
     if (FOutputHookBitmapValid) {
         bitmap = &FOutputHookConverter.Bitmap();
@@ -190,7 +195,8 @@ void TCustomFFmpeg::Preview(AVFrame* frame, int64_t pts, int frameNumber) {
         FPreviewConverter.SetBitsPixel(HookBitsPixel);
         if (!FPreviewConverter.ToRGB(frame, true)) {
             Log(llError, FPreviewConverter.LastErrMsg());
-            FPreviewFlags = flags & ~(flags & pfBitmap ? pfBitmap : pfWindow);
+            std::lock_guard lock(PreviewLock());
+            FPreviewFlags = FPreviewFlags.load() & ~(flags & pfBitmap ? pfBitmap : pfWindow);
             return;
         }
         bitmap = &FPreviewConverter.Bitmap();

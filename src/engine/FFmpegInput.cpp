@@ -148,7 +148,8 @@ bool TCustomFFmpeg::OpenInputFile(const QString& fileName) {
         return false;
     }
 
-    int64_t seekTarget = FPending.StartTime;
+    const int64_t startTime = FPending.StartTime;
+    int64_t seekTarget = startTime;
     if (context->start_time != AV_NOPTS_VALUE)
         seekTarget += context->start_time;
     if (FPending.StartTime != 0) {
@@ -200,8 +201,13 @@ bool TCustomFFmpeg::OpenInputFile(const QString& fileName) {
         FInputStreams.push_back(std::move(input));
     }
 
-    if (context->duration != AV_NOPTS_VALUE && context->duration > FExpectedTotalDuration)
-        FExpectedTotalDuration = context->duration;
+    if (context->duration != AV_NOPTS_VALUE) {
+        // What will be converted of it: from the start time on, at most the recording time.
+        int64_t length = std::max<int64_t>(0, context->duration - startTime);
+        if (FSettings.RecordingTime != INT64_MAX)
+            length = std::min(length, FSettings.RecordingTime);
+        FExpectedTotalDuration = std::max(FExpectedTotalDuration, length);
+    }
     if (FSettings.Verbosity >= 0)
         av_dump_format(context.get(), static_cast<int>(FInputFiles.size()),
                        fileName.toUtf8().constData(), 0);

@@ -458,6 +458,10 @@ void TCustomFFmpeg::SetMuxPreload(float seconds) {
         FPending.MuxPreload = seconds;
 }
 
+void TCustomFFmpeg::SetRecordingTimestamp(int64_t secondsSince1970) {
+    FPending.RecordingTimestamp = secondsSince1970;
+}
+
 void TCustomFFmpeg::SetPresetFile(const QString& fileName) {
     ReadPresetFile(fileName);
 }
