@@ -1,6 +1,7 @@
 // reelcaster-cli: Reelcaster's engine and job model without windows.
 
 #include "ReelcasterVersion.h"
+#include "cli/ConvertCommand.h"
 #include "cli/InfoCommand.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@ constexpr char kUsage[] =
     "\n"
     "Commands:\n"
     "  info [--json] FILE...   show the container, tags and streams of media files\n"
+    "  convert [OPTIONS] FILE... convert media files as Reelcaster's Start does\n"
     "  help                    show this text\n"
     "  version                 show the program version\n"
     "\n"
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
 
     if (command == QLatin1String("info"))
         return RunInfoCommand(commandArgs);
+    if (command == QLatin1String("convert"))
+        return RunConvertCommand(commandArgs);
     if (command == QLatin1String("help") || command == QLatin1String("--help") ||
         command == QLatin1String("-h")) {
         std::fputs(kUsage, stdout);

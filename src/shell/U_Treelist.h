@@ -1,0 +1,83 @@
+#pragma once
+
+// The job item records: one TFileOption per row of the job list, TClipFile per entry of the
+// clip list, and the defaults a new item starts with.
+
+#include "engine/FFEncodeOptions.h"
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+// The font of a text watermark: face, size, style and colour.
+struct TTextFont {
+    QFont Font;
+    QColor Color = Qt::white;
+    bool operator==(const TTextFont&) const = default;
+};
+
+struct TWaterMark {
+    int WaterMarkKind = 0; // 1 picture, 2 text, 0 never chosen
+    std::optional<TTextFont> TextFont;
+    QString PictureFile;
+    QString WaterMarkText;
+    QString ScaledPictureFile; // the picture at the watermark's size in output pixels
+    QRect OutputRect;          // output-frame pixels
+    QRect PictureViewRect;
+    QRect TextViewRect;
+    bool operator==(const TWaterMark&) const = default;
+};
+
+// Left, top, right, bottom as the edit window stores them.
+struct TEdgeRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+    bool operator==(const TEdgeRect&) const = default;
+};
+
+struct TFileOption {
+    int64_t Duration = 0;    // µs; negative: unknown
+    int64_t FileSize = 0;    // bytes; 0 for clips and merge items
+    QString SourceFrameSize; // "640x480"; "0x0" without video
+    QString OutputFrameSize;
+    TInputOptions InputOptions;
+    TOutputOptions OutputOptions;
+    int WaterMarkType = 0; // 0 never set, −1 off, 1 picture, 2 text
+    TWaterMark WaterMark;
+    bool CropEnabled = false;
+    TEdgeRect CropRect;     // source pixels
+    TEdgeRect CropViewRect; // where the edit window drew it
+    bool IsMerge = false;
+    QString DisplayName;
+    int FormatIndex = 0;
+};
+
+struct TClipFile {
+    QString ClipName;
+    int64_t StartTime = 0;
+    int64_t EndTime = 0;
+    int64_t ClipDuration = 0;
+    QString SourceFrameSize;
+    QString OutputFrameSize;
+    int FormatIndex = 0;
+    TOutputOptions OutputOptions;
+};
+
+// The process-wide exchange area between the job list and the clip window.
+QList<TClipFile>& ClipList();
+
+// The starting settings of a new item or clip: FLV video at 30 fps and 512 kbit/s, MP3 at
+// 44100 Hz, stereo, 96 kbit/s, both frame sizes `frameSize`, profile 1.
+void SetItemDefaults(TFileOption& item, const QString& frameSize);
+void SetClipDefaults(TClipFile& clip, const QString& frameSize);
+
+// "640x480" → 640 and 480; false (and 0, 0) for anything else.
+bool ParseFrameSize(const QString& text, int* width, int* height);
