@@ -1,0 +1,170 @@
+#include "common/Process.h"
+#include "common/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+class ConvertCommandTest : public ::testing::Test {
+protected:
+    // REELCASTER_HOME is the resource folder too: it holds the profiles.
+    void SetUp() override {
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(REELCASTER_FORMAT_FILE), home.filePath("Format.dat")));
+    }
+    TProcessResult Convert(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("REELCASTER_HOME", home.path());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(REELCASTER_CLI_PATH),
+                      QStringList{"convert", "-o", out.path()} + arguments);
+        TProcessResult result;
+        if (!process.waitForFinished(180000)) {
+            process.kill();
+            result.Crashed = true;
+            return result;
+        }
+        result.ExitCode = process.exitCode();
+        result.Crashed = process.exitStatus() != QProcess::NormalExit;
+        result.Out = process.readAllStandardOutput();
+        result.Err = process.readAllStandardError();
+        return result;
+    }
+    QString Out(const QString& name) const { return out.filePath(name); }
+    static QStringList Codecs(const QJsonDocument& probe) {
+        QStringList codecs;
+        for (const QJsonValue& stream : probe["streams"].toArray())
+            codecs << stream["codec_name"].toString();
+        codecs.sort();
+        return codecs;
+    }
+    static double Duration(const QString& file) {
+        return FFprobe(file)["format"]["duration"].toString().toDouble();
+    }
+
+    QTemporaryDir home;
+    QTemporaryDir out;
+};
+
+} // namespace
+
+TEST_F(ConvertCommandTest, NewItemSettingsGiveFlv) {
+    const TProcessResult result =
+        Convert({testmedia::Path(testmedia::kH264Aac), testmedia::Path(testmedia::kMpeg4Mp3Avi)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    for (const char* name : {"h264_aac.flv", "mpeg4_mp3.flv"}) {
+        const QJsonDocument probe = FFprobe(Out(name));
+        EXPECT_EQ(Codecs(probe), (QStringList{"flv1", "mp3"})) << name;
+        for (const QJsonValue& stream : probe["streams"].toArray()) {
+            if (stream["codec_type"].toString() == "audio") {
+                EXPECT_EQ(stream["sample_rate"].toString(), "44100");
+                EXPECT_EQ(stream["channels"].toInt(), 2);
+            }
+        }
+        EXPECT_NEAR(Duration(Out(name)), 5.0, 0.1) << name;
+        EXPECT_TRUE(result.Out.contains(Out(name).toUtf8() + "  ")) << "the summary names it";
+    }
+}
+
+TEST_F(ConvertCommandTest, ProfileFourIsH264) {
+    const TProcessResult result = Convert({"-p", "4", testmedia::Path(testmedia::kH264Aac)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    EXPECT_EQ(Codecs(FFprobe(Out("h264_aac.flv"))), (QStringList{"aac", "h264"}));
+}
+
+TEST_F(ConvertCommandTest, MergeJoinsTheFiles) {
+    const TProcessResult result = Convert({"--merge", testmedia::Path(testmedia::kH264Aac),
+                                           testmedia::Path(testmedia::kMpeg4Mp3Avi)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    const QStringList files = QDir(out.path()).entryList(QDir::Files);
+    EXPECT_EQ(files, QStringList{"Merge.flv"}) << "only the merge item converts";
+    EXPECT_NEAR(Duration(Out("Merge.flv")), 10.0, 0.2);
+}
+
+TEST_F(ConvertCommandTest, ClipSizeCropAndWatermark) {
+    QImage logo(20, 16, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    const QString picture = out.filePath("logo.png");
+    ASSERT_TRUE(logo.save(picture));
+    const TProcessResult result = Convert({"--clip", "00:00:01+2", "--size", "160x120", "--crop",
+                                           "0,0,160,120", "--watermark-image", picture + "@30,40",
+                                           "-p", "2", testmedia::Path(testmedia::kH264Aac)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    const QString clip = Out("h264_aac_1.mp4");
+    ASSERT_TRUE(QFileInfo::exists(clip)) << QDir(out.path()).entryList().join(' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Out("h264_aac.mp4"))) << "the whole file is not converted";
+    EXPECT_NEAR(Duration(clip), 2.0, 0.1);
+    const QJsonDocument probe = FFprobe(clip);
+    for (const QJsonValue& stream : probe["streams"].toArray()) {
+        if (stream["codec_type"].toString() == "video") {
+            EXPECT_EQ(stream["width"].toInt(), 160);
+            EXPECT_EQ(stream["height"].toInt(), 120);
+        }
+    }
+    const QImage frame = FFmpegFrameAt(clip, 1.0);
+    ASSERT_FALSE(frame.isNull());
+    EXPECT_GT(frame.pixelColor(40, 48).red(), 180) << "the picture is at its place";
+    EXPECT_LT(frame.pixelColor(40, 48).green(), 90);
+}
+
+TEST_F(ConvertCommandTest, BadInputsAreReportedAndTheOthersConverted) {
+    const TProcessResult result =
+        Convert({testmedia::Path(testmedia::kEmpty), testmedia::Path(testmedia::kAudioOnly)});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_TRUE(result.Err.contains("1 files have been loaded successfully,1 files failed.\n"
+                                    "unloaded files:\n" +
+                                    testmedia::Path(testmedia::kEmpty).toUtf8()))
+        << result.Err.toStdString();
+    EXPECT_EQ(Codecs(FFprobe(Out("audio_only.flv"))), QStringList{"mp3"});
+}
+
+TEST_F(ConvertCommandTest, ExistingOutputsAreSkippedUnlessReplaced) {
+    ASSERT_EQ(Convert({testmedia::Path(testmedia::kAudioOnly)}).ExitCode, 0);
+    const QDateTime first = QFileInfo(Out("audio_only.flv")).lastModified();
+    TProcessResult again = Convert({testmedia::Path(testmedia::kAudioOnly)});
+    EXPECT_EQ(again.ExitCode, 0);
+    EXPECT_TRUE(again.Err.contains("skipped: " + Out("audio_only.flv").toUtf8() + " exists"));
+    EXPECT_EQ(QFileInfo(Out("audio_only.flv")).lastModified(), first);
+    again = Convert({"-y", "-q", testmedia::Path(testmedia::kAudioOnly)});
+    EXPECT_EQ(again.ExitCode, 0);
+    EXPECT_TRUE(again.Out.isEmpty()) << "quiet";
+    EXPECT_FALSE(again.Err.contains("skipped"));
+}
+
+TEST_F(ConvertCommandTest, UsageErrorsAndHelp) {
+    const QStringList bad[] = {{},
+                               {"--size", "big", "x.mp4"},
+                               {"--clip", "5", "x.mp4"},
+                               {"--clip", "1+0", "x.mp4"},
+                               {"--crop", "10,10,5,5", "x.mp4"},
+                               {"-p", "5", "x.mp4"},
+                               {"-j", "0", "x.mp4"},
+                               {"--watermark-image", "logo.png", "x.mp4"},
+                               {"--bogus", "x.mp4"}};
+    for (const QStringList& arguments : bad)
+        EXPECT_EQ(Convert(arguments).ExitCode, 2) << arguments.join(' ').toStdString();
+    const TProcessResult help = Convert({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    for (const char* option :
+         {"--output-dir", "--profile", "--size", "--clip", "--crop", "--watermark-image", "--merge",
+          "--parallel", "--overwrite", "--quiet", "Example"})
+        EXPECT_TRUE(help.Out.contains(option)) << option;
+}
+
+TEST_F(ConvertCommandTest, SeveralAtOnce) {
+    const TProcessResult result =
+        Convert({"-j", "2", testmedia::Path(testmedia::kH264Aac),
+                 testmedia::Path(testmedia::kMpeg4Mp3Avi), testmedia::Path(testmedia::kVideoOnly)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3);
+}
