@@ -13,3 +13,21 @@ endif()
 set(CMAKE_BUILD_RPATH "\$ORIGIN/LibAV")
 set(CMAKE_INSTALL_RPATH "\$ORIGIN/LibAV")
 add_link_options(-Wl,--enable-new-dtags -Wl,--as-needed)
+
+# AUTOMOC with Ninja does not rerun for a target when a header with Q_OBJECT is added to it
+# later (its timestamp only follows the headers it saw before). Making the target's own headers
+# dependencies of its autogen step brings new ones in.
+function(reelcaster_autogen_follows_headers target)
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    set(headers)
+    foreach(source IN LISTS sources)
+        if(source MATCHES "\\.h$")
+            if(NOT IS_ABSOLUTE "${source}")
+                set(source "${source_dir}/${source}")
+            endif()
+            list(APPEND headers "${source}")
+        endif()
+    endforeach()
+    set_property(TARGET ${target} APPEND PROPERTY AUTOGEN_TARGET_DEPENDS ${headers})
+endfunction()
