@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -47,9 +48,22 @@ int RunApplication(int& argc, char** argv) {
     WriteSystemInformation(ActivityLog());
 
     TMainfrm mainWindow;
+    if (!mainWindow.EngineLoaded())
+        return 1;
     mainForm = &mainWindow;
     mainWindow.show();
     splash.reset();
+
+    // Files named on the command line (the file manager's "Open With") are added once the
+    // window is up.
+    QStringList files;
+    for (const QString& argument : QApplication::arguments().mid(1)) {
+        if (QFileInfo(argument).isFile())
+            files << QFileInfo(argument).absoluteFilePath();
+    }
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &mainWindow,
+                           [&mainWindow, files] { mainWindow.AddDroppedFiles(files); });
 
     return terminationRequested ? 0 : QApplication::exec();
 }

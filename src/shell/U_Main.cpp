@@ -2,21 +2,507 @@
 
 #include "shell/AppFolders.h"
 #include "shell/AppSettings.h"
+#include "shell/MrvLog.h"
+#include "shell/PromptService.h"
+#include "shell/SkinnedDialog.h"
+#include "shell/U_MainIcons.h"
+#include "shell/U_MainList.h"
+#include "shell/U_Treelist.h"
 #include "shell/WorkFolders.h"
+#include "shell/uLoadUI.h"
 
+#include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSlider>
+#include <QStorageInfo>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
 
-TMainfrm::TMainfrm(QWidget* parent) : QWidget(parent) {
+namespace {
+
+constexpr QSize kDesignSize(920, 570);
+constexpr int kCornerRadius = 12;
+constexpr int kHeaderHeight = 37;
+constexpr int kBarHeight = 80;
+constexpr int kPreviewWidth = 315;
+constexpr int kStopDelayMilliseconds = 1500;
+
+const char* const kStyleSheet = R"(
+TMainfrm { background: #1f232a; }
+QWidget#pnlOperation, QWidget#pnlBottom { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,
+    stop:0 #2b3039, stop:1 #242830); }
+QWidget#pnlOperation { border-bottom: 1px solid #15181d; }
+QWidget#pnlBottom { border-top: 1px solid #15181d; }
+QWidget#pnlListBar { background: #262a31; border-top: 1px solid #15181d; }
+QWidget#pnlPreview { background: #23272e; border-left: 1px solid #15181d; }
+QLabel { color: #e6e9ef; }
+QLabel#lblSoftName { font-weight: bold; font-size: 10pt; background: transparent; }
+QLabel#lblFileName { color: white; font-weight: bold; }
+QLabel#lblpos, QLabel#lbllen { color: #aeb5c2; }
+QCheckBox { color: #e6e9ef; spacing: 6px; }
+QToolButton { color: #e6e9ef; border: 1px solid transparent; border-radius: 6px;
+    padding: 3px; background: transparent; }
+QToolButton:hover { background: #353b46; border-color: #434a57; }
+QToolButton:pressed { background: #1a6fb8; }
+QToolButton:disabled { color: #6d7482; }
+QToolButton#btnStart { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,
+    stop:0 #2d96e8, stop:1 #1a6fb8); border: 1px solid #145a96; color: white;
+    font-weight: bold; font-size: 11pt; padding: 6px 14px; }
+QToolButton#btnStart:hover { background: #34a0f2; }
+QToolButton#btnStart:disabled { background: #353a44; border-color: #2d313a; color: #6d7482; }
+QToolButton#btnChange, QToolButton#btnBrowse { background: #353b46; border-color: #4a5260;
+    padding: 4px 12px; }
+QToolButton#btnChange:hover, QToolButton#btnBrowse:hover { background: #404755; }
+QToolButton#btnmin, QToolButton#btnMax, QToolButton#btnRestore, QToolButton#btnclose {
+    border: none; border-radius: 0; padding: 0; }
+QToolButton#btnclose:hover { background: #d93d3d; }
+QLineEdit { background: #15181d; color: #e6e9ef; border: 1px solid #3a404c;
+    border-radius: 4px; padding: 3px 6px; selection-background-color: #208ade; }
+QSlider::groove:horizontal { height: 4px; background: #3a404c; border-radius: 2px; }
+QSlider::sub-page:horizontal { background: #208ade; border-radius: 2px; }
+QSlider::handle:horizontal { width: 0px; }
+QSlider::handle:horizontal:enabled { width: 12px; margin: -4px 0; border-radius: 6px;
+    background: #e6e9ef; }
+QMenu { background: #2b3039; color: #e6e9ef; border: 1px solid #15181d; padding: 4px 0; }
+QMenu::item { padding: 4px 24px 4px 20px; }
+QMenu::item:selected { background: #208ade; color: white; }
+QMenu::item:disabled { color: #6d7482; }
+QMenu::separator { height: 1px; background: #3a404c; margin: 4px 8px; }
+)";
+
+QToolButton* MakeButton(QWidget* parent, const char* name, TMainIcon icon, const QString& text,
+                        int iconSize, Qt::ToolButtonStyle style) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    if (iconSize > 0) {
+        button->setIcon(MainIcon(icon, iconSize));
+        button->setIconSize(QSize(iconSize, iconSize));
+    }
+    button->setText(text);
+    button->setToolButtonStyle(style);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+// The header's middle picture, a vertical gradient stretched over it.
+QPixmap HeaderPicture() {
+    QImage strip(1, kHeaderHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kHeaderHeight; ++y) {
+        const double t = double(y) / (kHeaderHeight - 1);
+        strip.setPixelColor(0, y,
+                            QColor::fromRgbF(0.20 - 0.07 * t, 0.22 - 0.07 * t, 0.26 - 0.07 * t));
+    }
+    return QPixmap::fromImage(strip);
+}
+
+// A folder on an optical disc: an ISO 9660 or UDF file system, or a CD/DVD drive's device.
+bool IsOnOpticalDisc(const QString& folder) {
+    const QStorageInfo storage(folder);
+    if (!storage.isValid())
+        return false;
+    const QByteArray type = storage.fileSystemType().toLower();
+    return type == "iso9660" || type == "udf" || storage.device().startsWith("/dev/sr");
+}
+
+} // namespace
+
+TMainfrm::TMainfrm(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), IsOnCdRom(IsOnOpticalDisc) {
+    setObjectName(QStringLiteral("Mainfrm"));
     setWindowTitle(QStringLiteral("Morvane Reelcaster"));
-    resize(1000, 660);
+    setWindowIcon(MainIcon(TMainIcon::Logo, 64));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QLatin1String(kStyleSheet));
+    resize(kDesignSize);
 
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    BuildHeader(this);
+    root->addWidget(imgHeaderC);
+    BuildOperationBar(this);
+    root->addWidget(findChild<QWidget*>(QStringLiteral("pnlOperation")));
+    root->addWidget(BuildCentre(this), 1);
+    BuildBottomBar(this);
+    root->addWidget(findChild<QWidget*>(QStringLiteral("pnlBottom")));
+    BuildMenus();
+
+    lblSoftName->setText(QStringLiteral("Morvane Reelcaster"));
     SetTempPath(QueryTempPath());
+    FList.SetRowIcons({MainIcon(TMainIcon::RowFile, 16), MainIcon(TMainIcon::RowMerge, 16),
+                       MainIcon(TMainIcon::RowClip, 16)});
+    ClipList().clear();
+    FEngineLoaded = LoadEngineLibraries();
+
     // The default folders exist whatever the settings point at.
     const QString data = DataFolder();
     QDir().mkpath(data + QStringLiteral("Output"));
     QDir().mkpath(data + QStringLiteral("Snapshot"));
+
+    SetCommandMode(cmNothing);
+    SetPreviewIdle(false);
 }
 
 TMainfrm::~TMainfrm() {
+    ClipList().clear();
     RemoveScaledWatermarkFolder();
+    StopPreview();
+}
+
+QSize TMainfrm::FirstShowSize(const QSize& screen) {
+    if (screen.width() < kDesignSize.width() || screen.height() < kDesignSize.height())
+        return QSize(qRound(screen.width() * 0.9), qRound(screen.height() * 0.9));
+    return kDesignSize;
+}
+
+bool TMainfrm::LoadEngineLibraries() {
+    const QString libFolder = DataFolder() + QStringLiteral("LibAV");
+    const auto fail = [this](const QString& text, bool log) {
+        Prompts().Error(this, text);
+        if (log)
+            ActivityLog().WriteError(text);
+        return false;
+    };
+    if (!FFEncoder.LibrariesLoaded()) {
+        if (!FFEncoder.LoadLibraries(libFolder))
+            return fail(FFEncoder.LastErrMsg(), true);
+        ActivityLog().WriteInfo(QStringLiteral("FEncoder Load library successful"));
+    }
+    // The preview player shares the process-wide libraries and holds an SDL of its own.
+    if (!FFLoader().LoadLibraries(TLibrarySet::All()))
+        return fail(FFLoader().LastError(), true);
+    ActivityLog().WriteInfo(QStringLiteral("FPlayer Load library successful"));
+    if (!FPlayerSdl.Loaded()) {
+        if (!FPlayerSdl.Load(WithTrailingSlash(libFolder), TSDLLoader::DefaultFileName()))
+            return fail(FPlayerSdl.LastError(), false);
+        ActivityLog().WriteInfo(QStringLiteral("FPlayer Load SDLLib successful"));
+    }
+    return true;
+}
+
+// --- Building the window ---------------------------------------------------------------------
+
+void TMainfrm::BuildHeader(QWidget* parent) {
+    imgHeaderC = new TSkinImage(QStringLiteral("imgHeaderC"), QColor(0x2a, 0x2f, 0x38), parent);
+    imgHeaderC->SetPicture(HeaderPicture());
+    imgHeaderC->setFixedHeight(kHeaderHeight);
+    auto* row = new QHBoxLayout(imgHeaderC);
+    row->setContentsMargins(12, 0, 0, 0);
+    row->setSpacing(8);
+
+    auto* logo = new QLabel(imgHeaderC);
+    logo->setObjectName(QStringLiteral("imgLogo"));
+    logo->setPixmap(MainIcon(TMainIcon::Logo, 22).pixmap(22, 22));
+    logo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblSoftName = new QLabel(imgHeaderC);
+    lblSoftName->setObjectName(QStringLiteral("lblSoftName"));
+    lblSoftName->setAttribute(Qt::WA_TransparentForMouseEvents);
+    row->addWidget(logo);
+    row->addWidget(lblSoftName);
+    row->addStretch(1);
+
+    const auto captionButton = [this](const char* name, TMainIcon icon, const QString& hint) {
+        QToolButton* button =
+            MakeButton(imgHeaderC, name, icon, QString(), 14, Qt::ToolButtonIconOnly);
+        button->setFixedSize(44, kHeaderHeight);
+        button->setToolTip(hint);
+        return button;
+    };
+    btnmin = captionButton("btnmin", TMainIcon::Minimize, QStringLiteral("Minimize"));
+    btnMax = captionButton("btnMax", TMainIcon::Maximize, QStringLiteral("Maximize"));
+    btnRestore = captionButton("btnRestore", TMainIcon::Restore, QStringLiteral("Restore"));
+    btnclose = captionButton("btnclose", TMainIcon::Close, QStringLiteral("Close"));
+    btnRestore->hide();
+    for (QToolButton* button : {btnmin, btnMax, btnRestore, btnclose})
+        row->addWidget(button);
+
+    connect(btnmin, &QToolButton::clicked, this, &QWidget::showMinimized);
+    connect(btnMax, &QToolButton::clicked, this, &TMainfrm::ToggleMaximized);
+    connect(btnRestore, &QToolButton::clicked, this, &TMainfrm::ToggleMaximized);
+    connect(btnclose, &QToolButton::clicked, this, &QWidget::close);
+    connect(imgHeaderC, &TSkinImage::Pressed, this, [this](QMouseEvent* event) {
+        if (event->button() == Qt::LeftButton && !isMaximized() && windowHandle() != nullptr)
+            windowHandle()->startSystemMove();
+    });
+}
+
+void TMainfrm::BuildOperationBar(QWidget* parent) {
+    auto* bar = new QWidget(parent);
+    bar->setObjectName(QStringLiteral("pnlOperation"));
+    bar->setAttribute(Qt::WA_StyledBackground);
+    bar->setFixedHeight(kBarHeight);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(14, 6, 14, 6);
+    row->setSpacing(6);
+    const auto barButton = [bar](const char* name, TMainIcon icon, const QString& text) {
+        QToolButton* button = MakeButton(bar, name, icon, text, 36, Qt::ToolButtonTextUnderIcon);
+        button->setMinimumWidth(82);
+        return button;
+    };
+    btnAdd = barButton("btnAdd", TMainIcon::Add, QStringLiteral("Add Files"));
+    btnFormats = barButton("btnFormats", TMainIcon::Formats, QStringLiteral("Formats"));
+    btnOption = barButton("btnOption", TMainIcon::Options, QStringLiteral("Options"));
+    btnHelp = barButton("btnHelp", TMainIcon::Help, QStringLiteral("Help"));
+    btnAdd->setToolTip(QStringLiteral("Add video files to the list"));
+    btnFormats->setToolTip(QStringLiteral("Output format of the selected file"));
+    btnOption->setToolTip(QStringLiteral("Output and snapshot folders"));
+    row->addWidget(btnAdd);
+    row->addWidget(btnFormats);
+    row->addWidget(btnOption);
+    row->addStretch(1);
+    row->addWidget(btnHelp);
+
+    connect(btnAdd, &QToolButton::clicked, this, &TMainfrm::btnAddClick);
+    connect(btnHelp, &QToolButton::clicked, this,
+            [this] { PmHelp->popup(btnHelp->mapToGlobal(QPoint(0, btnHelp->height()))); });
+}
+
+QWidget* TMainfrm::BuildCentre(QWidget* parent) {
+    auto* centre = new QWidget(parent);
+    auto* row = new QHBoxLayout(centre);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    auto* left = new QWidget(centre);
+    auto* column = new QVBoxLayout(left);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    VSTFile = new TJobListView(FList, left);
+    column->addWidget(VSTFile, 1);
+
+    auto* listBar = new QWidget(left);
+    listBar->setObjectName(QStringLiteral("pnlListBar"));
+    listBar->setAttribute(Qt::WA_StyledBackground);
+    listBar->setFixedHeight(38);
+    auto* barRow = new QHBoxLayout(listBar);
+    barRow->setContentsMargins(10, 3, 10, 3);
+    barRow->setSpacing(4);
+    chkall = new QCheckBox(QStringLiteral("All"), listBar);
+    chkall->setObjectName(QStringLiteral("chkall"));
+    chkall->setChecked(true);
+    chkall->setFocusPolicy(Qt::NoFocus);
+    barRow->addWidget(chkall);
+    barRow->addStretch(1);
+    const auto listButton = [listBar](const char* name, TMainIcon icon, const QString& text) {
+        return MakeButton(listBar, name, icon, text, 18, Qt::ToolButtonTextBesideIcon);
+    };
+    btnEdit = listButton("btnEdit", TMainIcon::Edit, QStringLiteral("Edit"));
+    btnClip = listButton("btnClip", TMainIcon::Clip, QStringLiteral("Clip"));
+    btnMerge = listButton("btnMerge", TMainIcon::Merge, QStringLiteral("Merge"));
+    btnEdit->setToolTip(QStringLiteral("Crop and watermark"));
+    btnClip->setToolTip(QStringLiteral("Cut clips out of the file"));
+    btnMerge->setToolTip(QStringLiteral("Join the selected files into one"));
+    for (QToolButton* button : {btnEdit, btnClip, btnMerge})
+        barRow->addWidget(button);
+    column->addWidget(listBar);
+
+    row->addWidget(left, 1);
+    row->addWidget(BuildPreview(centre));
+
+    connect(VSTFile, &TJobListView::SelectionUpdated, this, &TMainfrm::VSTFileChange);
+    connect(VSTFile, &TJobListView::RemoveRequested, this, &TMainfrm::mniRemoveClick);
+    connect(VSTFile, &TJobListView::RenameRequested, this, &TMainfrm::mniRenameClick);
+    connect(VSTFile, &TJobListView::FilesDropped, this, &TMainfrm::AddDroppedFiles);
+    connect(VSTFile, &QWidget::customContextMenuRequested, this, &TMainfrm::VSTFileContextMenu);
+    connect(chkall, &QCheckBox::clicked, this, &TMainfrm::chkallClick);
+    connect(btnMerge, &QToolButton::clicked, this, &TMainfrm::btnMergeClick);
+    return centre;
+}
+
+QWidget* TMainfrm::BuildPreview(QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QStringLiteral("pnlPreview"));
+    panel->setAttribute(Qt::WA_StyledBackground);
+    panel->setFixedWidth(kPreviewWidth);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(17, 10, 17, 12);
+    column->setSpacing(8);
+
+    lblFileName = new QLabel(panel);
+    lblFileName->setObjectName(QStringLiteral("lblFileName"));
+    lblFileName->setFixedWidth(kPreviewWidth - 34);
+    SetPreviewTitle(QStringLiteral("Reelcaster"));
+    column->addWidget(lblFileName);
+
+    // The display the player draws into: black, with a faint picture while nothing plays.
+    auto* display = new TSkinImage(QStringLiteral("Perview"), Qt::black, panel);
+    QPixmap backdrop(280, 243);
+    backdrop.fill(Qt::black);
+    {
+        QPainter painter(&backdrop);
+        painter.setOpacity(0.18);
+        MainIcon(TMainIcon::Logo, 96).paint(&painter, QRect(92, 73, 96, 96));
+    }
+    display->SetPicture(backdrop);
+    display->setFixedSize(280, 243);
+    Perview = display;
+    column->addWidget(Perview, 0, Qt::AlignHCenter);
+
+    TrckVideo = new QSlider(Qt::Horizontal, panel);
+    TrckVideo->setObjectName(QStringLiteral("TrckVideo"));
+    column->addWidget(TrckVideo);
+
+    auto* times = new QHBoxLayout;
+    lblpos = new QLabel(panel);
+    lblpos->setObjectName(QStringLiteral("lblpos"));
+    lbllen = new QLabel(panel);
+    lbllen->setObjectName(QStringLiteral("lbllen"));
+    times->addStretch(1);
+    times->addWidget(lblpos);
+    times->addWidget(lbllen);
+    times->setSpacing(0);
+    column->addLayout(times);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    const auto previewButton = [panel](const char* name, TMainIcon icon, const QString& hint) {
+        QToolButton* button = MakeButton(panel, name, icon, QString(), 22, Qt::ToolButtonIconOnly);
+        button->setToolTip(hint);
+        button->setFixedSize(36, 32);
+        return button;
+    };
+    btnPlay = previewButton("btnPlay", TMainIcon::Play, QStringLiteral("Play"));
+    btnPause = previewButton("btnPause", TMainIcon::Pause, QStringLiteral("Pause"));
+    btnStop = previewButton("btnStop", TMainIcon::Stop, QStringLiteral("Stop"));
+    btnSnapshot = previewButton("btnSnapshot", TMainIcon::Snapshot, QStringLiteral("Snapshot"));
+    btnOpen = previewButton("btnOpen", TMainIcon::OpenFolder, QStringLiteral("Open snapshot dir"));
+    btnPause->hide();
+    for (QToolButton* button : {btnPlay, btnPause, btnStop, btnSnapshot})
+        buttons->addWidget(button);
+    buttons->addStretch(1);
+    buttons->addWidget(btnOpen);
+    column->addLayout(buttons);
+    column->addStretch(1);
+
+    TmrStop = new QTimer(this);
+    TmrStop->setObjectName(QStringLiteral("TmrStop"));
+    TmrStop->setSingleShot(true);
+    TmrStop->setInterval(kStopDelayMilliseconds);
+    connect(TmrStop, &QTimer::timeout, this, &TMainfrm::StopPreview);
+    connect(btnOpen, &QToolButton::clicked, this, &TMainfrm::btnOpenClick);
+    return panel;
+}
+
+void TMainfrm::BuildBottomBar(QWidget* parent) {
+    auto* bar = new QWidget(parent);
+    bar->setObjectName(QStringLiteral("pnlBottom"));
+    bar->setAttribute(Qt::WA_StyledBackground);
+    bar->setFixedHeight(kBarHeight);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(16, 8, 18, 8);
+    row->setSpacing(8);
+    auto* caption = new QLabel(QStringLiteral("Output Folder:"), bar);
+    edtoutput = new QLineEdit(bar);
+    edtoutput->setObjectName(QStringLiteral("edtoutput"));
+    edtoutput->setReadOnly(true);
+    edtoutput->setMinimumWidth(300);
+    btnChange = MakeButton(bar, "btnChange", TMainIcon::OpenFolder, QStringLiteral("Changing"), 0,
+                           Qt::ToolButtonTextOnly);
+    btnBrowse = MakeButton(bar, "btnBrowse", TMainIcon::OpenFolder, QStringLiteral("Browse"), 0,
+                           Qt::ToolButtonTextOnly);
+    btnChange->setToolTip(QStringLiteral("Choose the folder for converted files"));
+    btnBrowse->setToolTip(QStringLiteral("Open the output folder"));
+    btnStart = MakeButton(bar, "btnStart", TMainIcon::Start, QStringLiteral("Start"), 28,
+                          Qt::ToolButtonTextBesideIcon);
+    btnStart->setToolTip(QStringLiteral("Convert the checked files"));
+    btnStart->setEnabled(false);
+    row->addWidget(caption);
+    row->addWidget(edtoutput, 1);
+    row->addWidget(btnChange);
+    row->addWidget(btnBrowse);
+    row->addSpacing(24);
+    row->addWidget(btnStart);
+
+    connect(btnChange, &QToolButton::clicked, this, &TMainfrm::btnChangeClick);
+    connect(btnBrowse, &QToolButton::clicked, this, &TMainfrm::btnBrowseClick);
+    connect(btnStart, &QToolButton::clicked, this, &TMainfrm::btnStartClick);
+}
+
+void TMainfrm::BuildMenus() {
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    const auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    mniRemove = item(PopupMenu, "mniRemove", QStringLiteral("Remove                    Del"));
+    mniClearAll = item(PopupMenu, "mniClearAll", QStringLiteral("Clear All"));
+    mniRename = item(PopupMenu, "mniRename", QStringLiteral("Rename                    F2"));
+    PopupMenu->addSeparator();
+    mniFormats = item(PopupMenu, "mniFormats", QStringLiteral("Formats"));
+    mniEdit = item(PopupMenu, "mniEdit", QStringLiteral("Edit"));
+    mniClip = item(PopupMenu, "mniClip", QStringLiteral("Clip"));
+    mniMerge = item(PopupMenu, "mniMerge", QStringLiteral("Merge"));
+    PopupMenu->addSeparator();
+    mniFile = item(PopupMenu, "mniFile", QStringLiteral("File Properties"));
+    for (QAction* action : {mniRemove, mniRename, mniFormats, mniEdit, mniClip, mniMerge, mniFile})
+        action->setEnabled(false);
+
+    PmHelp = new QMenu(this);
+    PmHelp->setObjectName(QStringLiteral("PmHelp"));
+    mniHelp = item(PmHelp, "mniHelp", QStringLiteral("Help                "));
+    PmHelp->addSeparator();
+    mniAbout = item(PmHelp, "mniAbout", QStringLiteral("About"));
+
+    connect(mniRemove, &QAction::triggered, this, &TMainfrm::mniRemoveClick);
+    connect(mniClearAll, &QAction::triggered, this, &TMainfrm::mniClearAllClick);
+    connect(mniRename, &QAction::triggered, this, &TMainfrm::mniRenameClick);
+    connect(mniMerge, &QAction::triggered, this, &TMainfrm::btnMergeClick);
+    connect(mniHelp, &QAction::triggered, this, &TMainfrm::mniHelpClick);
+    connect(mniAbout, &QAction::triggered, this, &TMainfrm::mniAboutClick);
+}
+
+// --- Frame -----------------------------------------------------------------------------------
+
+void TMainfrm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!FFirstShow)
+        return;
+    FFirstShow = false;
+    if (const QScreen* display = screen()) {
+        resize(FirstShowSize(display->geometry().size()));
+        move(display->availableGeometry().center() - rect().center());
+    }
+    edtoutput->setText(AppSettings().OutputPath);
+}
+
+void TMainfrm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ApplyRoundedCorners(this, kCornerRadius);
+}
+
+void TMainfrm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    // The window manager may maximise or restore the window too (keyboard, double click).
+    btnMax->setVisible(!isMaximized());
+    btnRestore->setVisible(isMaximized());
+    ApplyRoundedCorners(this, kCornerRadius);
+}
+
+void TMainfrm::closeEvent(QCloseEvent* event) {
+    // Nothing of the preview may arrive while the application shuts down.
+    StopPreview();
+    QWidget::closeEvent(event);
+}
+
+void TMainfrm::ToggleMaximized() {
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
 }

@@ -1,0 +1,44 @@
+#pragma once
+
+// Every message box, file and folder dialog, beep and "open this folder" of the application
+// goes through the current prompt service, so that tests can answer instead of a user.
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class IPromptService {
+public:
+    virtual ~IPromptService() = default;
+    virtual void Beep() = 0;
+    // Boxes with one OK button, titled "Information", "Warning" and "Error".
+    virtual void Information(QWidget* parent, const QString& text) = 0;
+    virtual void Warning(QWidget* parent, const QString& text) = 0;
+    virtual void Error(QWidget* parent, const QString& text) = 0;
+    // OK and Cancel; true for OK.
+    virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // Existing files, several at once; empty when cancelled.
+    virtual QStringList OpenFiles(QWidget* parent, const QString& startFolder,
+                                  const QStringList& filters) = 0;
+    // A folder with a trailing '/'; empty when cancelled.
+    virtual QString ChooseFolder(QWidget* parent, const QString& title,
+                                 const QString& startFolder) = 0;
+    // Shows a folder in the file manager.
+    virtual void OpenFolder(const QString& folder) = 0;
+};
+
+// The service in use: the real dialogs unless a test put its own in place.
+IPromptService& Prompts();
+
+// Puts `service` in place for as long as the object lives (tests).
+class TPromptOverride {
+public:
+    explicit TPromptOverride(IPromptService& service);
+    ~TPromptOverride();
+    TPromptOverride(const TPromptOverride&) = delete;
+    TPromptOverride& operator=(const TPromptOverride&) = delete;
+
+private:
+    IPromptService* FPrevious;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+// The frame every tool window shares: no system frame, rounded corners (radius 15), a title
+// bar of skin pictures with logo, title and the minimise and close buttons, borders of skin
+// pictures, and the window's own content in the middle. The skin is loaded when the window is
+// first shown.
+
+#include "shell/uLoadUI.h"
+
+#include <QDialog>
+
+class QLabel;
+
+class TSkinnedDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    enum TSkinSet { FrameSet = 1, ButtonSet = 2, CaptionButtonSet = 4 };
+
+    // `sets` says which skin sets the window loads; `movable` lets the title bar drag it.
+    TSkinnedDialog(QWidget* parent, const QString& title, int sets, bool movable = true);
+
+    // The area inside the frame that the window fills with its controls.
+    QWidget* Content() const { return FContent; }
+    QLabel* TitleLabel() const { return FTitle; }
+
+    static constexpr int kCornerRadius = 15;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int FSets;
+    bool FMovable;
+    bool FSkinLoaded = false;
+    QWidget* FContent = nullptr;
+    QLabel* FTitle = nullptr;
+};
+
+// Gives `window` a rounded outline of `radius`, or none while it fills the screen.
+void ApplyRoundedCorners(QWidget* window, int radius);

@@ -1,0 +1,66 @@
+#include "shell/U_AddFile.h"
+
+#include "shell/U_TreelistFormat.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TAddFilefrm::TAddFilefrm(QWidget* parent, const QStringList& files,
+                         std::function<bool(const QString&)> add)
+    : TSkinnedDialog(parent, QStringLiteral("Loading Progress"), FrameSet, false), FFiles(files),
+      FAdd(std::move(add)) {
+    setObjectName(QStringLiteral("AddFilefrm"));
+    setFixedSize(356, 139);
+    auto* layout = new QVBoxLayout(Content());
+    layout->setContentsMargins(16, 12, 16, 14);
+    layout->setSpacing(8);
+    auto* caption = new QLabel(QStringLiteral("Adding Files:"), Content());
+    lblFileName = new QLabel(Content());
+    lblFileName->setObjectName(QStringLiteral("lblFileName"));
+    lblFileName->setMinimumWidth(300);
+    prgTotal = new QProgressBar(Content());
+    prgTotal->setObjectName(QStringLiteral("prgTotal"));
+    prgTotal->setRange(0, 100);
+    prgTotal->setValue(0);
+    prgTotal->setTextVisible(true);
+    layout->addWidget(caption);
+    layout->addWidget(lblFileName);
+    layout->addWidget(prgTotal);
+    layout->addStretch(1);
+
+    tmrOpenFile = new QTimer(this);
+    tmrOpenFile->setObjectName(QStringLiteral("tmrOpenFile"));
+    tmrOpenFile->setInterval(1);
+    connect(tmrOpenFile, &QTimer::timeout, this, &TAddFilefrm::tmrOpenFileTimer);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TAddFilefrm::showEvent(QShowEvent* event) {
+    TSkinnedDialog::showEvent(event);
+    FFailed.clear();
+    tmrOpenFile->start();
+}
+
+void TAddFilefrm::tmrOpenFileTimer() {
+    tmrOpenFile->stop();
+    for (int i = 0; i < FFiles.size(); ++i) {
+        const QString name = QFileInfo(FFiles[i]).fileName();
+        lblFileName->setText(FitLabelText(lblFileName->fontMetrics(), lblFileName->width(), name));
+        if (!FAdd(FFiles[i]))
+            FFailed << name;
+        prgTotal->setValue((i + 1) * 100 / int(FFiles.size()));
+        // The window is painted between files.
+        QEventLoop pause;
+        QTimer::singleShot(kPauseMilliseconds, &pause, &QEventLoop::quit);
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    accept();
+}

@@ -1,0 +1,292 @@
+// The main window's commands: adding files, the list operations, the output folder, starting a
+// conversion and the help menu, with the rules that enable them.
+
+#include "shell/U_Main.h"
+
+#include "shell/AppFolders.h"
+#include "shell/AppSettings.h"
+#include "shell/PromptService.h"
+#include "shell/U_AddFile.h"
+#include "shell/U_MainList.h"
+#include "shell/U_TreelistFormat.h"
+#include "shell/U_about.h"
+#include "shell/WebPage.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+
+const QStringList& TMainfrm::AddFilesFilters() {
+    // Patterns are listed in both letter cases: file dialogs on Linux match them exactly.
+    static const QStringList filters = [] {
+        const std::pair<const char*, const char*> table[] = {
+            {"All Support Video Format",
+             "*.3GP;*.2G2;*.ASF;*.WMB;*.AVI;*.AVM;*.AVS;*.DAT;*.FLV;*.MKV;*.MOV;*.MP4;*.MPEG;*.MPG;"
+             "*.NSV;*.OGM;*.RM;*.RMVB;*.TP;*.TS;*.VOB;*.WMV;*.F4v;*.DV"},
+            {"AVI Video File(*.avi)", "*.AVI"},
+            {"MPEG4 File(*.mp4)", "*.MP4"},
+            {"MPEG File(*.mpg; *.mpeg)", "*.MPG;*.MPEG"},
+            {"3GP File(*.3gp; *.2g2)", "*.3GP;*.2G2"},
+            {"MOD File(*.mod)", "*.MOD"},
+            {"TOD File(*.tod)", "*.TOD"},
+            {"Real Media File(*.rm; *.rmvb)", "*.RM;*.RMVB"},
+            {"Video CD File(*.dat)", "*.DAT"},
+            {"Quick Time File(*.mov; *.qt)", "*.MOV; *.QT"},
+            {"Flash Video File(*.flv; *.f4v)", "*.FLV;*.F4V"},
+            {"MKV File(*.mkv)", "*.MKV"},
+            {"Digital Video Files(*.dv)", "*.DV"},
+            {"DVD File(*.vob)", "*.VOB"},
+            {"High-definition File(*.ts)", "*.TS"},
+            {"Nullsoft Stream File(*.nsv)", "*.NSV"},
+            {"Advanced System File(*.asf)", "*.ASF"},
+            {"All Files(*.*)", "*.*"},
+        };
+        QStringList result;
+        for (const auto& [description, patterns] : table) {
+            QStringList both;
+            for (const QString& pattern : QString::fromLatin1(patterns).split(QLatin1Char(';'))) {
+                const QString trimmed = pattern.trimmed();
+                for (const QString& variant : {trimmed.toUpper(), trimmed.toLower()}) {
+                    if (!both.contains(variant))
+                        both << variant;
+                }
+            }
+            result << QStringLiteral("%1 (%2)").arg(QLatin1String(description),
+                                                    both.join(QLatin1Char(' ')));
+        }
+        return result;
+    }();
+    return filters;
+}
+
+void TMainfrm::SetCommandMode(TCommandMode mode) {
+    FCommandMode = mode;
+    const bool edit = mode == cmPlainItem;
+    const bool clip = mode == cmPlainItem || mode == cmClip;
+    const bool merge = mode == cmPlainItem || mode == cmSeveralTopLevel || mode == cmMergeItem;
+    const bool formats = mode == cmPlainItem || mode == cmMergeItem || mode == cmClip;
+    btnEdit->setEnabled(edit);
+    mniEdit->setEnabled(edit);
+    btnClip->setEnabled(clip);
+    mniClip->setEnabled(clip);
+    btnMerge->setEnabled(merge);
+    mniMerge->setEnabled(merge);
+    btnFormats->setEnabled(formats);
+    mniFormats->setEnabled(formats);
+    mniRename->setEnabled(formats);
+}
+
+// --- Preview panel (idle until a player is attached) -----------------------------------------
+
+void TMainfrm::SetPreviewIdle(bool ready) {
+    btnPlay->setEnabled(ready);
+    btnPlay->show();
+    btnPause->hide();
+    for (QWidget* control : {static_cast<QWidget*>(btnStop), static_cast<QWidget*>(btnSnapshot),
+                             static_cast<QWidget*>(TrckVideo)})
+        control->setEnabled(false);
+    TrckVideo->setValue(TrckVideo->minimum());
+    lblpos->setText(QStringLiteral("00:00:00"));
+    lbllen->setText(QStringLiteral(" / 00:00:00"));
+}
+
+void TMainfrm::SetPreviewTitle(const QString& text) {
+    const QString fitted = FitLabelText(lblFileName->fontMetrics(), lblFileName->width(), text);
+    lblFileName->setText(fitted);
+    lblFileName->setAlignment((fitted == text ? Qt::AlignHCenter : Qt::AlignLeft) |
+                              Qt::AlignVCenter);
+    lblFileName->setToolTip(text);
+}
+
+void TMainfrm::StopPreview() {
+    if (TmrStop != nullptr)
+        TmrStop->stop();
+    if (!IsPlaying)
+        return;
+    IsPlaying = false;
+    SetPreviewIdle(FCanPlay);
+}
+
+// --- Adding files ----------------------------------------------------------------------------
+
+void TMainfrm::btnAddClick() {
+    const QStringList files =
+        Prompts().OpenFiles(this, AppSettings().SourcePath, AddFilesFilters());
+    if (files.isEmpty())
+        return;
+    StoreSetting(TSettingKey::SourcePath,
+                 WithTrailingSlash(QFileInfo(files.first()).absolutePath()));
+    AddFiles(files);
+    btnStart->setEnabled(true);
+}
+
+void TMainfrm::AddFiles(const QStringList& files) {
+    const QString outputFolder = AppSettings().OutputPath;
+    TAddFilefrm loading(this, files, [this, &outputFolder](const QString& file) {
+        return FList.AddSourceFile(file, FFEncoder.Decoder(), outputFolder);
+    });
+    loading.exec();
+    const QStringList& failed = loading.Failed();
+    if (failed.isEmpty())
+        return;
+    Prompts().Beep();
+    Prompts().Warning(this, QStringLiteral("%1 files have been loaded successfully,%2 files "
+                                           "failed.\r\nunloaded files:\r\n%3")
+                                .arg(files.size() - failed.size())
+                                .arg(failed.size())
+                                .arg(failed.join(QStringLiteral("\r\n"))));
+}
+
+void TMainfrm::AddDroppedFiles(const QStringList& files) {
+    AddFiles(files);
+    btnStart->setEnabled(FList.TopLevelCount() > 0);
+}
+
+// --- List operations -------------------------------------------------------------------------
+
+void TMainfrm::VSTFileChange() {
+    if (const TJobRow* row = FList.Focused())
+        SetPreviewTitle(row->Item.DisplayName.isEmpty()
+                            ? FileNamePart(row->Item.InputOptions.FileName)
+                            : row->Item.DisplayName);
+    mniFile->setEnabled(false);
+    mniRemove->setEnabled(true);
+
+    std::vector<const TJobRow*> selected;
+    for (const TJobRow* row : FList.AllRows()) {
+        if (row->Selected)
+            selected.push_back(row);
+    }
+    if (selected.empty()) {
+        mniRemove->setEnabled(false);
+        FCanPlay = false;
+        if (!IsPlaying)
+            SetPreviewIdle(false);
+        SetCommandMode(cmNothing);
+        return;
+    }
+    if (selected.size() == 1) {
+        const TJobRow* row = selected.front();
+        mniFile->setEnabled(true);
+        if (row->Item.IsMerge) {
+            SetCommandMode(cmMergeItem);
+            FCanPlay = false;
+        } else {
+            SetCommandMode(cmPlainItem);
+            if (row->IsMergeMember())
+                SetCommandMode(cmNothing);
+            else if (row->IsClip())
+                SetCommandMode(cmClip);
+            FCanPlay = true;
+        }
+    } else {
+        const bool anyChild = std::any_of(selected.begin(), selected.end(),
+                                          [](const TJobRow* row) { return !row->IsTopLevel(); });
+        SetCommandMode(anyChild ? cmNothing : cmSeveralTopLevel);
+        FCanPlay = false;
+    }
+    if (IsPlaying)
+        TmrStop->start();
+    else
+        SetPreviewIdle(FCanPlay);
+}
+
+void TMainfrm::VSTFileContextMenu(const QPoint& position) {
+    StopPreview();
+    PopupMenu->popup(VSTFile->viewport()->mapToGlobal(position));
+}
+
+void TMainfrm::mniRemoveClick() {
+    StopPreview();
+    FList.RemoveSelectedItems();
+    if (FList.TopLevelCount() == 0)
+        btnStart->setEnabled(false);
+    if (FList.SelectedCount() > 0)
+        return;
+    mniRemove->setEnabled(false);
+    SetPreviewIdle(false);
+    SetCommandMode(cmNothing);
+    SetPreviewTitle(QStringLiteral("Reelcaster"));
+}
+
+void TMainfrm::mniClearAllClick() {
+    FList.Clear();
+    btnStart->setEnabled(false);
+    StopPreview();
+    SetPreviewTitle(QStringLiteral("Reelcaster"));
+}
+
+void TMainfrm::mniRenameClick() {
+    VSTFile->StartRename(FList.GetSelectedItem());
+}
+
+void TMainfrm::chkallClick() {
+    FList.SetAllChecked(chkall->isChecked());
+    VSTFile->setFocus();
+}
+
+void TMainfrm::btnMergeClick() {
+    if (FList.SelectedCount() < 2) {
+        Prompts().Beep();
+        Prompts().Information(
+            this, QStringLiteral("Only choose two or more files can you start to merge."));
+        return;
+    }
+    FList.MergeSelected(edtoutput->text());
+    VSTFile->setFocus();
+}
+
+// --- Output folder and conversion ------------------------------------------------------------
+
+void TMainfrm::btnChangeClick() {
+    const QString folder =
+        Prompts().ChooseFolder(this, QStringLiteral("Select Output Folder"), edtoutput->text());
+    if (folder.isEmpty())
+        return;
+    if (IsOnCdRom && IsOnCdRom(folder)) {
+        Prompts().Beep();
+        Prompts().Information(this, QStringLiteral("Output folder cannot be located in CD-ROM!"));
+        return;
+    }
+    edtoutput->setText(folder);
+    if (folder == AppSettings().OutputPath)
+        return;
+    StoreSetting(TSettingKey::OutputPath, folder);
+    FList.ChangeOutputFolder(folder);
+}
+
+void TMainfrm::btnBrowseClick() {
+    Prompts().OpenFolder(AppSettings().OutputPath);
+}
+
+void TMainfrm::btnOpenClick() {
+    Prompts().OpenFolder(AppSettings().SnapshotPath);
+}
+
+void TMainfrm::btnStartClick() {
+    if (!FList.HasCheckedItem()) {
+        Prompts().Beep();
+        Prompts().Information(this,
+                              QStringLiteral("Please select at least one file needed to convert!"));
+        return;
+    }
+    StopPreview();
+    if (OpenConversion)
+        OpenConversion();
+}
+
+// --- Help ------------------------------------------------------------------------------------
+
+void TMainfrm::mniHelpClick() {
+    OpenWebPage(ReadWebAddresses(ResourceFolder()).HelpPage);
+}
+
+void TMainfrm::mniAboutClick() {
+    Taboutfrm about(this);
+    about.exec();
+}

@@ -1,0 +1,207 @@
+#include "shell/U_MainList.h"
+
+#include "shell/U_TreelistModel.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+namespace {
+
+const QColor kBackground(48, 48, 48);
+const QColor kGrid(64, 65, 67);
+const QColor kSelection(32, 138, 222);
+
+// Header cells: a one-pixel-wide picture stretched over the cell, a line inside its right edge.
+class TJobListHeader : public QHeaderView {
+public:
+    explicit TJobListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+        setFixedHeight(20);
+        setSectionsMovable(false);
+        setHighlightSections(false);
+        setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        // The strip right of the last column.
+        setStyleSheet(QStringLiteral("QHeaderView { background: #33373f; border: none; }"));
+        QImage strip(1, 20, QImage::Format_RGB32);
+        for (int y = 0; y < 20; ++y)
+            strip.setPixelColor(0, y, QColor(0x3c + y, 0x40 + y, 0x48 + y).darker(110 + y * 2));
+        FStrip = QPixmap::fromImage(strip);
+    }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int section) const override {
+        painter->save();
+        painter->drawPixmap(rect, FStrip);
+        painter->setPen(kGrid);
+        painter->drawLine(rect.right() - 1, rect.top(), rect.right() - 1, rect.bottom());
+        painter->setPen(Qt::white);
+        painter->drawText(rect.adjusted(6, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          model()->headerData(section, Qt::Horizontal).toString());
+        painter->restore();
+    }
+
+private:
+    QPixmap FStrip;
+};
+
+// Rows of 20 pixels, grid lines, no focus rectangle, and the rename editor.
+class TJobListDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 20);
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem plain = option;
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(painter, plain, index);
+        painter->save();
+        painter->setPen(kGrid);
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setObjectName(QStringLiteral("edtRename"));
+        editor->setStyleSheet(QStringLiteral("color: black; background: white;"));
+        // Characters a file name cannot hold are swallowed.
+        editor->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[^\\\\/:*?\"<>|]*")), editor));
+        return editor;
+    }
+};
+
+} // namespace
+
+TJobListView::TJobListView(TJobList& list, QWidget* parent) : QTreeView(parent), FList(list) {
+    setObjectName(QStringLiteral("VSTFile"));
+    setModel(&list);
+    setHeader(new TJobListHeader(this));
+    setItemDelegate(new TJobListDelegate(this));
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setRootIsDecorated(true);
+    setIndentation(14);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setIconSize(QSize(16, 16));
+    header()->setStretchLastSection(false);
+    const int widths[] = {220, 81, 81, 200};
+    for (int column = 0; column < 4; ++column) {
+        header()->setSectionResizeMode(column, QHeaderView::Interactive);
+        setColumnWidth(column, widths[column]);
+    }
+
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, kBackground);
+    colours.setColor(QPalette::AlternateBase, kBackground);
+    colours.setColor(QPalette::Text, Qt::white);
+    colours.setColor(QPalette::WindowText, Qt::white);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        colours.setColor(group, QPalette::Highlight, kSelection);
+        colours.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    setPalette(colours);
+    setStyleSheet(QStringLiteral("QTreeView { border: none; }"));
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TJobListView::ViewSelectionChanged);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TJobListView::ViewSelectionChanged);
+    connect(&list, &TJobList::SelectionChangedHere, this, &TJobListView::ModelSelectionChanged);
+    connect(&list, &TJobList::ExpandRequested, this,
+            [this](const QModelIndex& index) { expand(index); });
+    connect(&list, &QAbstractItemModel::rowsRemoved, this, &TJobListView::ViewSelectionChanged);
+}
+
+void TJobListView::ViewSelectionChanged() {
+    if (FSyncing)
+        return;
+    for (TJobRow* row : FList.AllRows())
+        row->Selected =
+            selectionModel()->isRowSelected(FList.IndexOf(row).row(), FList.IndexOf(row).parent());
+    FList.SetFocused(FList.RowAt(currentIndex()));
+    emit SelectionUpdated();
+}
+
+void TJobListView::ModelSelectionChanged() {
+    FSyncing = true;
+    QItemSelection selection;
+    for (TJobRow* row : FList.AllRows()) {
+        if (row->Selected)
+            selection.select(FList.IndexOf(row, 0), FList.IndexOf(row, 3));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (TJobRow* focused = FList.Focused())
+        selectionModel()->setCurrentIndex(FList.IndexOf(focused), QItemSelectionModel::NoUpdate);
+    FSyncing = false;
+    emit SelectionUpdated();
+}
+
+void TJobListView::StartRename(TJobRow* row) {
+    if (row == nullptr || !row->Checked)
+        return;
+    const QModelIndex cell = FList.IndexOf(row, 3);
+    QTimer::singleShot(0, this, [this, cell] {
+        if (cell.isValid())
+            edit(cell);
+    });
+}
+
+void TJobListView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && FList.SelectedCount() > 0) {
+        emit RemoveRequested();
+        return;
+    }
+    if (event->key() == Qt::Key_F2) {
+        if (FList.SelectedCount() == 1)
+            emit RenameRequested();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void TJobListView::mousePressEvent(QMouseEvent* event) {
+    QTreeView::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton && event->button() != Qt::MiddleButton)
+        return;
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && event->modifiers() == Qt::NoModifier &&
+        event->position().x() >= columnViewportPosition(3))
+        StartRename(FList.RowAt(index));
+}
+
+void TJobListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TJobListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TJobListView::dropEvent(QDropEvent* event) {
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    }
+    if (!files.isEmpty()) {
+        event->acceptProposedAction();
+        emit FilesDropped(files);
+    }
+}

@@ -1,0 +1,482 @@
+#include "shell/AppSettings.h"
+#include "shell/MrvLog.h"
+#include "shell/U_AddFile.h"
+#include "shell/U_Main.h"
+#include "shell/U_MainList.h"
+#include "shell/U_Treelist.h"
+#include "shell/WorkFolders.h"
+
+#include "common/TestMedia.h"
+#include "shell/FakePrompts.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        qputenv("REELCASTER_HOME", home.path().toUtf8());
+        StartActivityLog(WithSlash(home.path()));
+        LoadSettings(WithSlash(home.path()));
+        window = std::make_unique<TMainfrm>();
+        ASSERT_TRUE(window->EngineLoaded());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override {
+        window.reset();
+        ReleaseSettings();
+        ReleaseActivityLog();
+        qunsetenv("REELCASTER_HOME");
+    }
+
+    static QString WithSlash(const QString& path) { return path + QLatin1Char('/'); }
+    TJobList& List() { return window->List(); }
+    TJobRow* AddMedia(const char* media) {
+        window->AddDroppedFiles({testmedia::Path(media)});
+        return List().TopLevel(List().TopLevelCount() - 1);
+    }
+    // Selects rows as a user does in the list; the last one gets the focus.
+    void Select(std::initializer_list<const TJobRow*> rows) {
+        QItemSelectionModel* selection = window->VSTFile->selectionModel();
+        selection->clearSelection();
+        for (const TJobRow* row : rows) {
+            const QModelIndex index = List().IndexOf(row);
+            selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        }
+    }
+    void AddClip(TJobRow* owner) {
+        ClipList().clear();
+        TClipFile clip;
+        clip.ClipName = QStringLiteral("clip");
+        clip.StartTime = 1000000;
+        clip.ClipDuration = 1000000;
+        clip.EndTime = 2000000;
+        SetClipDefaults(clip, owner->Item.SourceFrameSize);
+        ClipList().append(clip);
+        List().SetFocused(owner);
+        List().CommitClipList(AppSettings().OutputPath);
+        ClipList().clear();
+    }
+    QByteArray SettingsFile() {
+        QFile file(home.filePath(kSettingsFileName));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QString Log() {
+        QFile file(home.filePath("Log/log1.txt"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // The in-place editor of "Output Name", when one is open.
+    bool Renaming() {
+        QCoreApplication::processEvents();
+        const auto* editor = window->VSTFile->findChild<QLineEdit*>(QStringLiteral("edtRename"));
+        return editor != nullptr && editor->isVisible();
+    }
+
+    QTemporaryDir home;
+    TFakePrompts prompts;
+    std::unique_ptr<TMainfrm> window;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithTheEngineLoadedTheFoldersMadeAndCommandsIdle) {
+    const QString log = Log();
+    const int encoder = log.indexOf("    FEncoder Load library successful\r\n");
+    const int player = log.indexOf("    FPlayer Load library successful\r\n");
+    const int sdl = log.indexOf("    FPlayer Load SDLLib successful\r\n");
+    EXPECT_TRUE(encoder >= 0 && encoder < player && player < sdl) << log.toStdString();
+    EXPECT_TRUE(QDir(home.filePath("Output")).exists());
+    EXPECT_TRUE(QDir(home.filePath("Snapshot")).exists());
+
+    EXPECT_EQ(window->lblSoftName->text(), "Morvane Reelcaster");
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(window->edtoutput->text(), AppSettings().OutputPath);
+    EXPECT_TRUE(window->chkall->isChecked());
+    for (QToolButton* button :
+         {window->btnFormats, window->btnEdit, window->btnClip, window->btnMerge, window->btnStart})
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+    EXPECT_TRUE(window->btnAdd->isEnabled());
+    EXPECT_TRUE(window->mniClearAll->isEnabled());
+    EXPECT_FALSE(window->mniRemove->isEnabled());
+    EXPECT_FALSE(window->btnRestore->isVisible());
+    EXPECT_EQ(window->lblFileName->text(), "Reelcaster");
+    EXPECT_FALSE(window->btnPlay->isEnabled());
+    EXPECT_FALSE(window->btnPause->isVisible());
+    EXPECT_TRUE(window->btnOpen->isEnabled());
+    EXPECT_EQ(window->lblpos->text(), "00:00:00");
+    EXPECT_EQ(window->lbllen->text(), " / 00:00:00");
+    EXPECT_FALSE(window->mask().isEmpty()); // rounded corners
+}
+
+TEST_F(MainWindowTest, PopupMenuHasItsItemsInOrder) {
+    QStringList captions;
+    for (QAction* action : window->PopupMenu->actions())
+        captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(captions, QStringList({"Remove                    Del", "Clear All",
+                                     "Rename                    F2", "-", "Formats", "Edit", "Clip",
+                                     "Merge", "-", "File Properties"}));
+    QStringList help;
+    for (QAction* action : window->PmHelp->actions())
+        help << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(help, QStringList({"Help                ", "-", "About"}));
+}
+
+TEST_F(MainWindowTest, FirstShowSizeFitsSmallScreens) {
+    const struct {
+        QSize screen;
+        QSize expected;
+    } cases[] = {
+        {{1920, 1080}, {920, 570}}, {{1024, 768}, {920, 570}},  {{920, 570}, {920, 570}},
+        {{800, 600}, {720, 540}},   {{1280, 560}, {1152, 504}}, {{915, 700}, {824, 630}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TMainfrm::FirstShowSize(c.screen), c.expected)
+            << c.screen.width() << "x" << c.screen.height();
+}
+
+TEST_F(MainWindowTest, CommandModesFollowTheSelection) {
+    TJobRow* first = AddMedia(testmedia::kH264Aac);
+    TJobRow* second = AddMedia(testmedia::kMpeg4Mp3Avi);
+    TJobRow* third = AddMedia(testmedia::kUnusualName);
+    AddClip(first);
+    const TJobRow* clip = first->Children.front().get();
+    Select({second, third});
+    window->btnMergeClick();
+    const TJobRow* merge = List().TopLevel(List().TopLevelCount() - 1);
+    ASSERT_TRUE(merge->Item.IsMerge);
+    const TJobRow* member = merge->Children.front().get();
+
+    // Expected: edit, clip, merge, formats (button), formats and rename (menu), file properties.
+    const struct {
+        const char* name;
+        std::vector<const TJobRow*> rows;
+        TMainfrm::TCommandMode mode;
+        bool edit, clip, merge, formats, menuFormats, file;
+    } cases[] = {
+        {"none", {}, TMainfrm::cmNothing, false, false, false, false, false, false},
+        {"one plain item", {first}, TMainfrm::cmPlainItem, true, true, true, true, true, true},
+        {"one clip", {clip}, TMainfrm::cmClip, false, true, false, true, true, true},
+        {"one merge item", {merge}, TMainfrm::cmMergeItem, false, false, true, true, true, true},
+        {"one merge member",
+         {member},
+         TMainfrm::cmNothing,
+         false,
+         false,
+         false,
+         false,
+         false,
+         true},
+        {"two top-level rows",
+         {first, second},
+         TMainfrm::cmSeveralTopLevel,
+         false,
+         false,
+         true,
+         false,
+         false,
+         false},
+        {"plain item and its clip",
+         {first, clip},
+         TMainfrm::cmNothing,
+         false,
+         false,
+         false,
+         false,
+         false,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QItemSelectionModel* selection = window->VSTFile->selectionModel();
+        selection->clearSelection();
+        for (const TJobRow* row : c.rows)
+            selection->select(List().IndexOf(row),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        EXPECT_EQ(window->CommandMode(), c.mode);
+        EXPECT_EQ(window->btnEdit->isEnabled(), c.edit);
+        EXPECT_EQ(window->mniEdit->isEnabled(), c.edit);
+        EXPECT_EQ(window->btnClip->isEnabled(), c.clip);
+        EXPECT_EQ(window->mniClip->isEnabled(), c.clip);
+        EXPECT_EQ(window->btnMerge->isEnabled(), c.merge);
+        EXPECT_EQ(window->mniMerge->isEnabled(), c.merge);
+        EXPECT_EQ(window->btnFormats->isEnabled(), c.formats);
+        EXPECT_EQ(window->mniFormats->isEnabled(), c.menuFormats);
+        EXPECT_EQ(window->mniRename->isEnabled(), c.menuFormats);
+        EXPECT_EQ(window->mniFile->isEnabled(), c.file);
+        EXPECT_EQ(window->mniRemove->isEnabled(), !c.rows.empty());
+        EXPECT_EQ(window->btnPlay->isEnabled(),
+                  c.rows.size() == 1 && c.mode != TMainfrm::cmMergeItem);
+    }
+}
+
+TEST_F(MainWindowTest, SelectionShowsTheRowNameAsPreviewTitle) {
+    TJobRow* row = AddMedia(testmedia::kUnusualName);
+    Select({row});
+    EXPECT_EQ(window->lblFileName->toolTip(), QString::fromUtf8(testmedia::kUnusualName));
+    row->Item.DisplayName = QStringLiteral("A display name that is far too long for the panel");
+    Select({});
+    Select({row});
+    EXPECT_EQ(window->lblFileName->toolTip(), row->Item.DisplayName);
+    EXPECT_TRUE(window->lblFileName->text().endsWith("..."));
+    EXPECT_TRUE(window->lblFileName->alignment().testFlag(Qt::AlignLeft));
+}
+
+TEST_F(MainWindowTest, F2RenamesOnlyASingleRowAndDeleteRemovesEverySelectedRow) {
+    TJobRow* first = AddMedia(testmedia::kH264Aac);
+    TJobRow* second = AddMedia(testmedia::kMpeg4Mp3Avi);
+    AddMedia(testmedia::kVideoOnly);
+    window->VSTFile->setFocus();
+
+    Select({first, second});
+    QTest::keyClick(window->VSTFile, Qt::Key_F2);
+    EXPECT_FALSE(Renaming());
+
+    QTest::keyClick(window->VSTFile, Qt::Key_Delete);
+    ASSERT_EQ(List().TopLevelCount(), 1);
+    EXPECT_EQ(List().TopLevel(0)->Item.InputOptions.FileName,
+              testmedia::Path(testmedia::kVideoOnly));
+    EXPECT_TRUE(window->btnStart->isEnabled());
+
+    Select({List().TopLevel(0)});
+    QTest::keyClick(window->VSTFile, Qt::Key_F2);
+    ASSERT_TRUE(Renaming());
+    const auto* editor = window->VSTFile->findChild<QLineEdit*>(QStringLiteral("edtRename"));
+    EXPECT_EQ(editor->text(), "video_only"); // the name is edited without its extension
+}
+
+TEST_F(MainWindowTest, RenameNeedsACheckedRow) {
+    TJobRow* row = AddMedia(testmedia::kH264Aac);
+    List().SetChecked(row, false);
+    Select({row});
+    window->mniRenameClick();
+    EXPECT_FALSE(Renaming());
+}
+
+TEST_F(MainWindowTest, RemovingTheLastRowDisablesStartAndResetsThePreview) {
+    TJobRow* row = AddMedia(testmedia::kH264Aac);
+    window->btnStart->setEnabled(true);
+    Select({row});
+    EXPECT_TRUE(window->btnPlay->isEnabled());
+    window->mniRemoveClick();
+    EXPECT_EQ(List().TopLevelCount(), 0);
+    EXPECT_FALSE(window->btnStart->isEnabled());
+    EXPECT_FALSE(window->mniRemove->isEnabled());
+    EXPECT_FALSE(window->btnPlay->isEnabled());
+    EXPECT_EQ(window->CommandMode(), TMainfrm::cmNothing);
+    EXPECT_EQ(window->lblFileName->text(), "Reelcaster");
+
+    AddMedia(testmedia::kH264Aac);
+    AddMedia(testmedia::kVideoOnly);
+    window->btnStart->setEnabled(true);
+    window->mniClearAllClick();
+    EXPECT_EQ(List().TopLevelCount(), 0);
+    EXPECT_FALSE(window->btnStart->isEnabled());
+}
+
+TEST_F(MainWindowTest, AddFilesReportsTheFilesThatFailed) {
+    prompts.FilesToOpen = {testmedia::Path(testmedia::kH264Aac),
+                           testmedia::Path(testmedia::kRandomBytes),
+                           testmedia::Path(testmedia::kMpeg4Mp3Avi)};
+    window->btnAddClick();
+    EXPECT_EQ(List().TopLevelCount(), 2);
+    ASSERT_EQ(prompts.Calls.size(), 3);
+    EXPECT_EQ(prompts.Calls[1], "Beep");
+    EXPECT_EQ(prompts.Calls[2], QStringLiteral("Warning: 2 files have been loaded "
+                                               "successfully,1 files failed.\r\nunloaded "
+                                               "files:\r\n") +
+                                    testmedia::kRandomBytes);
+    EXPECT_TRUE(window->btnStart->isEnabled());
+    EXPECT_EQ(AppSettings().SourcePath, QFileInfo(prompts.FilesToOpen[0]).absolutePath() + '/');
+    EXPECT_TRUE(SettingsFile().contains("SourcePath=" + AppSettings().SourcePath.toUtf8()));
+}
+
+TEST_F(MainWindowTest, AddFilesListsEveryFailedNameOnItsOwnLine) {
+    prompts.FilesToOpen = {testmedia::Path(testmedia::kEmpty),
+                           testmedia::Path(testmedia::kTruncated)};
+    window->btnAddClick();
+    EXPECT_EQ(List().TopLevelCount(), 0);
+    EXPECT_EQ(prompts.Calls.last(),
+              QStringLiteral("Warning: 0 files have been loaded successfully,2 files "
+                             "failed.\r\nunloaded files:\r\n%1\r\n%2")
+                  .arg(testmedia::kEmpty, testmedia::kTruncated));
+    // Start is enabled after every add, even when nothing was added.
+    EXPECT_TRUE(window->btnStart->isEnabled());
+}
+
+TEST_F(MainWindowTest, CancellingTheAddDialogChangesNothing) {
+    const QByteArray settings = SettingsFile();
+    window->btnAddClick();
+    EXPECT_EQ(prompts.Calls, QStringList({"OpenFiles: " + AppSettings().SourcePath}));
+    EXPECT_EQ(List().TopLevelCount(), 0);
+    EXPECT_FALSE(window->btnStart->isEnabled());
+    EXPECT_EQ(SettingsFile(), settings);
+}
+
+TEST_F(MainWindowTest, DroppedFilesGoThroughTheLoadingWindow) {
+    emit window->VSTFile->FilesDropped(
+        {testmedia::Path(testmedia::kH264Aac), testmedia::Path(testmedia::kEmpty)});
+    EXPECT_EQ(List().TopLevelCount(), 1);
+    EXPECT_TRUE(prompts.Calls.last().startsWith("Warning: 1 files have been loaded"));
+    EXPECT_TRUE(window->btnStart->isEnabled());
+}
+
+TEST_F(MainWindowTest, LoadingWindowShowsProgressAndCollectsFailures) {
+    QStringList seen;
+    TAddFilefrm loading(window.get(), {"/a/one.mp4", "/b/two.avi", "/c/three.mkv", "/d/four.ts"},
+                        [&](const QString& file) {
+                            seen << file;
+                            return !file.endsWith(".avi");
+                        });
+    EXPECT_EQ(loading.size(), QSize(356, 139));
+    EXPECT_EQ(loading.windowTitle(), "Loading Progress");
+    EXPECT_EQ(loading.exec(), QDialog::Accepted);
+    EXPECT_EQ(seen.size(), 4);
+    EXPECT_EQ(loading.Failed(), QStringList({"two.avi"}));
+    EXPECT_EQ(loading.prgTotal->value(), 100);
+    EXPECT_EQ(loading.lblFileName->text(), "four.ts");
+}
+
+TEST_F(MainWindowTest, StartNeedsACheckedRow) {
+    int opened = 0;
+    window->OpenConversion = [&] { ++opened; };
+    TJobRow* row = AddMedia(testmedia::kH264Aac);
+    List().SetChecked(row, false);
+    window->btnStartClick();
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", "Information: Please select at least one file "
+                                                  "needed to convert!"}));
+    EXPECT_EQ(opened, 0);
+
+    List().SetChecked(row, true);
+    window->btnStartClick();
+    EXPECT_EQ(opened, 1);
+}
+
+TEST_F(MainWindowTest, MergeNeedsTwoRowsAndSelectsTheNewItem) {
+    TJobRow* first = AddMedia(testmedia::kH264Aac);
+    TJobRow* second = AddMedia(testmedia::kMpeg4Mp3Avi);
+    Select({first});
+    window->btnMergeClick();
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", "Information: Only choose two or more files "
+                                                  "can you start to merge."}));
+    EXPECT_EQ(List().TopLevelCount(), 2);
+
+    Select({first, second});
+    window->mniMerge->trigger();
+    ASSERT_EQ(List().TopLevelCount(), 3);
+    const TJobRow* merge = List().TopLevel(2);
+    EXPECT_TRUE(merge->Item.IsMerge);
+    EXPECT_TRUE(merge->Item.OutputOptions.FileName.startsWith(window->edtoutput->text()));
+    EXPECT_TRUE(window->VSTFile->isExpanded(List().IndexOf(merge)));
+    EXPECT_TRUE(window->VSTFile->selectionModel()->isRowSelected(List().IndexOf(merge).row(), {}));
+    EXPECT_EQ(window->CommandMode(), TMainfrm::cmMergeItem);
+}
+
+TEST_F(MainWindowTest, ChangingTheOutputFolder) {
+    TJobRow* row = AddMedia(testmedia::kH264Aac);
+    const QString before = row->Item.OutputOptions.FileName;
+    const QByteArray settings = SettingsFile();
+
+    // The same folder again writes nothing and renames nothing.
+    prompts.FolderToChoose = AppSettings().OutputPath;
+    window->btnChangeClick();
+    EXPECT_EQ(prompts.Calls.first(),
+              "ChooseFolder: Select Output Folder at " + AppSettings().OutputPath);
+    EXPECT_EQ(SettingsFile(), settings);
+    EXPECT_EQ(row->Item.OutputOptions.FileName, before);
+
+    // A folder on a disc is refused and nothing changes.
+    prompts.Calls.clear();
+    window->IsOnCdRom = [](const QString&) { return true; };
+    prompts.FolderToChoose = QStringLiteral("/media/cdrom/");
+    window->btnChangeClick();
+    EXPECT_EQ(prompts.Calls.mid(1), QStringList({"Beep", "Information: Output folder cannot be "
+                                                         "located in CD-ROM!"}));
+    EXPECT_EQ(window->edtoutput->text(), AppSettings().OutputPath);
+    EXPECT_EQ(SettingsFile(), settings);
+
+    // Another folder is stored and every output name follows it.
+    window->IsOnCdRom = [](const QString&) { return false; };
+    const QString elsewhere = home.filePath("elsewhere") + '/';
+    prompts.FolderToChoose = elsewhere;
+    window->btnChangeClick();
+    EXPECT_EQ(window->edtoutput->text(), elsewhere);
+    EXPECT_EQ(AppSettings().OutputPath, elsewhere);
+    EXPECT_TRUE(SettingsFile().contains("OutputPath=" + elsewhere.toUtf8()));
+    EXPECT_EQ(row->Item.OutputOptions.FileName, elsewhere + "h264_aac.flv");
+
+    // Cancel keeps it.
+    prompts.FolderToChoose.clear();
+    window->btnChangeClick();
+    EXPECT_EQ(window->edtoutput->text(), elsewhere);
+}
+
+TEST_F(MainWindowTest, BrowseAndSnapshotFolderOpenInTheFileManager) {
+    window->btnBrowse->click();
+    window->btnOpen->click();
+    EXPECT_EQ(prompts.Calls, QStringList({"OpenFolder: " + AppSettings().OutputPath,
+                                          "OpenFolder: " + AppSettings().SnapshotPath}));
+}
+
+TEST_F(MainWindowTest, AllBoxChecksAndUnchecksEveryRow) {
+    TJobRow* first = AddMedia(testmedia::kH264Aac);
+    TJobRow* second = AddMedia(testmedia::kVideoOnly);
+    QTest::mouseClick(window->chkall, Qt::LeftButton, {}, QPoint(6, window->chkall->height() / 2));
+    EXPECT_FALSE(window->chkall->isChecked());
+    EXPECT_FALSE(first->Checked);
+    EXPECT_FALSE(second->Checked);
+    EXPECT_FALSE(List().HasCheckedItem());
+    window->chkall->click();
+    EXPECT_TRUE(first->Checked && second->Checked);
+}
+
+TEST_F(MainWindowTest, MaximiseSwapsTheButtonsAndRestoreSwapsBack) {
+    window->btnMax->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->isMaximized());
+    EXPECT_FALSE(window->btnMax->isVisible());
+    EXPECT_TRUE(window->btnRestore->isVisible());
+    window->btnRestore->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isMaximized());
+    EXPECT_TRUE(window->btnMax->isVisible());
+    EXPECT_FALSE(window->btnRestore->isVisible());
+}
+
+TEST_F(MainWindowTest, DestroyingTheWindowRemovesTheScaledWatermarks) {
+    SetTempPath(WithSlash(home.path()));
+    ASSERT_TRUE(EnsureScaledWatermarkFolder());
+    QFile picture(ScaledWatermarkFolder() + "mark.png");
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.close();
+    ClipList().append(TClipFile());
+    window.reset();
+    EXPECT_FALSE(QDir(ScaledWatermarkFolder()).exists());
+    EXPECT_TRUE(ClipList().isEmpty());
+}
+
+TEST(MainWindowFilters, FilterListHasTheFormatsInOrderInBothLetterCases) {
+    const QStringList& filters = TMainfrm::AddFilesFilters();
+    ASSERT_EQ(filters.size(), 18);
+    EXPECT_TRUE(filters[0].startsWith("All Support Video Format (*.3GP *.3gp *.2G2 *.2g2 "));
+    EXPECT_TRUE(filters[0].contains("*.F4V *.f4v *.DV *.dv)"));
+    EXPECT_EQ(filters[1], "AVI Video File(*.avi) (*.AVI *.avi)");
+    EXPECT_EQ(filters[9], "Quick Time File(*.mov; *.qt) (*.MOV *.mov *.QT *.qt)");
+    EXPECT_EQ(filters[17], "All Files(*.*) (*.*)");
+}
