@@ -31,6 +31,7 @@ void WaitWhilePainting(int milliseconds) {
 int RunApplication(int& argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Morvane Reelcaster"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("reelcaster"));
 
     // A termination request closes the main window, or skips it when it comes earlier.
     bool terminationRequested = false;

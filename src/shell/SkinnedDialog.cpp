@@ -94,6 +94,11 @@ TSkinnedDialog::TSkinnedDialog(QWidget* parent, const QString& title, int sets, 
     palette.setColor(QPalette::Window, QColor(0x2b, 0x30, 0x3a));
     palette.setColor(QPalette::WindowText, QColor(0xe8, 0xeb, 0xf0));
     FContent->setPalette(palette);
+    FContent->setStyleSheet(QStringLiteral(
+        "QProgressBar { background: #15181d; border: 1px solid #3a404c; border-radius: 4px;"
+        " color: white; text-align: center; min-height: 18px; }"
+        "QProgressBar::chunk { background: #208ade; border-radius: 3px; }"
+        "QLabel { color: #e8ebf0; }"));
 
     grid->addWidget(topLeft, 0, 0);
     grid->addWidget(titleBar, 0, 1);

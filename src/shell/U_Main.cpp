@@ -74,6 +74,14 @@ QSlider::sub-page:horizontal { background: #208ade; border-radius: 2px; }
 QSlider::handle:horizontal { width: 0px; }
 QSlider::handle:horizontal:enabled { width: 12px; margin: -4px 0; border-radius: 6px;
     background: #e6e9ef; }
+QScrollBar:vertical { background: #2a2d33; width: 12px; margin: 0; }
+QScrollBar:horizontal { background: #2a2d33; height: 12px; margin: 0; }
+QScrollBar::handle { background: #4a5160; border-radius: 4px; margin: 2px; }
+QScrollBar::handle:vertical { min-height: 24px; }
+QScrollBar::handle:horizontal { min-width: 24px; }
+QScrollBar::handle:hover { background: #5a6273; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
+QScrollBar::add-page, QScrollBar::sub-page { background: none; }
 QMenu { background: #2b3039; color: #e6e9ef; border: 1px solid #15181d; padding: 4px 0; }
 QMenu::item { padding: 4px 24px 4px 20px; }
 QMenu::item:selected { background: #208ade; color: white; }
