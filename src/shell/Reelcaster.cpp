@@ -1,7 +1,10 @@
 // The application entry.
 
+#include "conversion/U_Converting.h"
+#include "conversion/U_shutDownRequest.h"
 #include "shell/AppFolders.h"
 #include "shell/AppSettings.h"
+#include "shell/AppTheme.h"
 #include "shell/MrvLog.h"
 #include "shell/SysInfoUtils.h"
 #include "shell/U_Main.h"
@@ -32,6 +35,7 @@ int RunApplication(int& argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Morvane Reelcaster"));
     QGuiApplication::setDesktopFileName(QStringLiteral("reelcaster"));
+    ApplyAppTheme(app);
 
     // A termination request closes the main window, or skips it when it comes earlier.
     bool terminationRequested = false;
@@ -52,6 +56,12 @@ int RunApplication(int& argc, char** argv) {
     if (!mainWindow.EngineLoaded())
         return 1;
     mainForm = &mainWindow;
+    TLogindShutdown shutdown;
+    mainWindow.OpenConversion = [&mainWindow, &shutdown] {
+        TConvertingfrm conversion(&mainWindow, mainWindow.List(), shutdown,
+                                  [&mainWindow] { mainWindow.btnBrowseClick(); });
+        conversion.exec();
+    };
     mainWindow.show();
     splash.reset();
 

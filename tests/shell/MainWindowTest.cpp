@@ -6,8 +6,8 @@
 #include "shell/U_Treelist.h"
 #include "shell/WorkFolders.h"
 
+#include "common/FakePrompts.h"
 #include "common/TestMedia.h"
-#include "shell/FakePrompts.h"
 
 #include <gtest/gtest.h>
 

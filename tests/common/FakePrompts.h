@@ -6,41 +6,49 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class TFakePrompts : public IPromptService {
 public:
     TFakePrompts() : FOverride(*this) {}
 
-    void Beep() override { Calls << QStringLiteral("Beep"); }
+    void Beep() override { Record(QStringLiteral("Beep")); }
     void Information(QWidget*, const QString& text) override {
-        Calls << QStringLiteral("Information: ") + text;
+        Record(QStringLiteral("Information: ") + text);
     }
     void Warning(QWidget*, const QString& text) override {
-        Calls << QStringLiteral("Warning: ") + text;
+        Record(QStringLiteral("Warning: ") + text);
     }
-    void Error(QWidget*, const QString& text) override {
-        Calls << QStringLiteral("Error: ") + text;
-    }
+    void Error(QWidget*, const QString& text) override { Record(QStringLiteral("Error: ") + text); }
     bool Confirm(QWidget*, const QString& text) override {
-        Calls << QStringLiteral("Confirm: ") + text;
+        Record(QStringLiteral("Confirm: ") + text);
         return ConfirmAnswer;
     }
     QStringList OpenFiles(QWidget*, const QString& startFolder, const QStringList&) override {
-        Calls << QStringLiteral("OpenFiles: ") + startFolder;
+        Record(QStringLiteral("OpenFiles: ") + startFolder);
         return FilesToOpen;
     }
     QString ChooseFolder(QWidget*, const QString& title, const QString& startFolder) override {
-        Calls << QStringLiteral("ChooseFolder: %1 at %2").arg(title, startFolder);
+        Record(QStringLiteral("ChooseFolder: %1 at %2").arg(title, startFolder));
         return FolderToChoose;
     }
     void OpenFolder(const QString& folder) override {
-        Calls << QStringLiteral("OpenFolder: ") + folder;
+        Record(QStringLiteral("OpenFolder: ") + folder);
     }
 
+    // Called with each question or message as it is asked, before it is answered.
+    std::function<void(const QString&)> OnCall;
     QStringList Calls;
     QStringList FilesToOpen;
     QString FolderToChoose;
     bool ConfirmAnswer = true;
 
 private:
+    void Record(const QString& call) {
+        Calls << call;
+        if (OnCall)
+            OnCall(call);
+    }
+
     TPromptOverride FOverride;
 };

@@ -1,0 +1,465 @@
+#include "conversion/U_Converting.h"
+#include "conversion/U_ConvertingView.h"
+#include "conversion/U_shutDown.h"
+#include "conversion/U_shutDownRequest.h"
+#include "shell/AppSettings.h"
+#include "shell/MrvLog.h"
+#include "shell/U_TreelistModel.h"
+
+#include "engine/FFDecode.h"
+#include "engine/FFLoad.h"
+
+#include "common/FakePrompts.h"
+#include "common/Process.h"
+#include "common/TestMedia.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+class TRecordingShutdown : public ISystemShutdown {
+public:
+    bool PowerOff(QString* error) override {
+        ++Requests;
+        if (error != nullptr)
+            *error = QStringLiteral("not in a test");
+        return false;
+    }
+    int Requests = 0;
+};
+
+class TScriptedQuestion : public IReplaceQuestion {
+public:
+    explicit TScriptedQuestion(TReplaceAnswer answer) : FAnswer(answer) {}
+    TReplaceAnswer AskReplace(const QString& path) override {
+        Asked << QFileInfo(path).fileName();
+        return FAnswer;
+    }
+    QStringList Asked;
+
+private:
+    TReplaceAnswer FAnswer;
+};
+
+double DurationSeconds(const QString& file) {
+    return FFprobe(file)
+        .object()
+        .value("format")
+        .toObject()
+        .value("duration")
+        .toString()
+        .toDouble();
+}
+
+class ConvertingWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(FFLoader().LoadLibraries(TLibrarySet::All()));
+        ASSERT_TRUE(home.isValid());
+        qputenv("REELCASTER_HOME", home.path().toUtf8());
+        StartActivityLog(home.path());
+        LoadSettings(home.path());
+        output = home.filePath("out") + '/';
+        QDir().mkpath(output);
+        QDir().mkpath(home.filePath("src"));
+    }
+    void TearDown() override {
+        ReleaseSettings();
+        ReleaseActivityLog();
+        qunsetenv("REELCASTER_HOME");
+    }
+
+    // A copy of a test file under `name` in the source folder, added to the list.
+    TJobRow* AddCopy(const char* media, const QString& name) {
+        const QString path = home.filePath("src/" + name);
+        EXPECT_TRUE(QFile::copy(testmedia::Path(media), path));
+        EXPECT_TRUE(list.AddSourceFile(path, decoder, output));
+        return list.TopLevel(list.TopLevelCount() - 1);
+    }
+    void AddClip(TJobRow* owner, int64_t start, int64_t length) {
+        ClipList().clear();
+        TClipFile clip;
+        clip.ClipName = QStringLiteral("clip");
+        clip.StartTime = start;
+        clip.ClipDuration = length;
+        clip.EndTime = start + length;
+        SetClipDefaults(clip, owner->Item.SourceFrameSize);
+        ClipList().append(clip);
+        list.SetFocused(owner);
+        list.CommitClipList(output);
+        ClipList().clear();
+    }
+    // Runs the window to its end (a minute at most) and returns how it ended.
+    int Run(TConvertingfrm& window) {
+        bool timedOut = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [&] {
+            timedOut = true;
+            window.Encoder().Stop(true);
+            window.done(QDialog::Rejected);
+        });
+        guard.start(60000);
+        const int result = window.exec();
+        EXPECT_FALSE(timedOut) << "the conversion window did not end";
+        return result;
+    }
+    QString Log() {
+        QFile file(home.filePath("Log/log1.txt"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    QStringList OutputFiles() { return QDir(output).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir home;
+    QString output;
+    TFakePrompts prompts;
+    TRecordingShutdown shutdown;
+    TFFDecoder decoder;
+    TJobList list;
+    int foldersOpened = 0;
+    std::function<void()> openFolder = [this] { ++foldersOpened; };
+};
+
+const QString kAllConverted = QStringLiteral("Information: File conversion is completed!");
+const QString kSomeFailed =
+    QStringLiteral("Information: Conversion finished, but one or more files failed in conversion.");
+
+} // namespace
+
+TEST_F(ConvertingWindowTest, AnItemThatCannotBeOpenedIsCountedAndTheOthersConvert) {
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    AddCopy(testmedia::kMpeg4Mp3Avi, "b.avi");
+    AddCopy(testmedia::kH264Aac, "c.mp4");
+    ASSERT_TRUE(QFile::remove(home.filePath("src/b.avi")));
+
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    // What the window shows, sampled while it runs.
+    QStringList counters;
+    QStringList files;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (counters.isEmpty() || counters.last() != window.lblperent->text())
+            counters << window.lblperent->text();
+        if (files.isEmpty() || files.last() != window.lblFileName->text())
+            files << window.lblFileName->text();
+    });
+    sampler.start(1);
+    bool visibleAtMessage = false;
+    prompts.OnCall = [&](const QString&) { visibleAtMessage = window.isVisible(); };
+
+    EXPECT_EQ(Run(window), QDialog::Accepted);
+    sampler.stop();
+    EXPECT_EQ(window.lblSoftName->text(), "Converting");
+    const qsizetype first = counters.indexOf("[ 1 / 3 ]");
+    EXPECT_GE(first, 0) << counters.join(", ").toStdString();
+    EXPECT_GT(counters.indexOf("[ 2 / 3 ]"), first) << counters.join(", ").toStdString();
+    EXPECT_FALSE(counters.contains("[ 3 / 3 ]"));
+    const qsizetype aFile = files.indexOf("Create File: a.flv");
+    EXPECT_GE(aFile, 0) << files.join(", ").toStdString();
+    EXPECT_GT(files.indexOf("Create File: c.flv"), aFile);
+
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", kSomeFailed}));
+    EXPECT_TRUE(visibleAtMessage) << "the message must come before the window closes";
+    EXPECT_EQ(window.prgtotal->value(), 100);
+    EXPECT_EQ(OutputFiles(), QStringList({"a.flv", "c.flv"}));
+    EXPECT_NEAR(DurationSeconds(output + "c.flv"), 5.0, 0.2);
+
+    const QString log = Log();
+    for (const char* line :
+         {"    Enter TConvertingfrm\r\n", "  File open Error: ", "    Convert Start\r\n",
+          "    Convert completed\r\n", "    Leave TConvertingfrm\r\n"})
+        EXPECT_TRUE(log.contains(QLatin1String(line))) << line;
+    EXPECT_LT(log.indexOf("Convert Start"), log.indexOf("Convert completed"));
+}
+
+TEST_F(ConvertingWindowTest, CheckedClipsConvertWithOrWithoutTheirItem) {
+    for (const bool parentChecked : {true, false}) {
+        SCOPED_TRACE(parentChecked ? "parent checked" : "parent unchecked");
+        list.Clear();
+        for (const QString& file : OutputFiles())
+            QFile::remove(output + file);
+        QFile::remove(home.filePath("src/a.mp4"));
+        TJobRow* item = AddCopy(testmedia::kH264Aac, "a.mp4");
+        AddClip(item, 1000000, 2000000);
+        list.SetChecked(item, parentChecked);
+        const QString clipOutput = item->Children.front()->Item.OutputOptions.FileName;
+
+        TConvertingfrm window(nullptr, list, shutdown, openFolder);
+        Run(window);
+        EXPECT_EQ(prompts.Calls.last(), kAllConverted);
+        EXPECT_EQ(QFileInfo::exists(output + "a.flv"), parentChecked);
+        ASSERT_TRUE(QFileInfo::exists(clipOutput));
+        EXPECT_NEAR(DurationSeconds(clipOutput), 2.0, 0.2);
+        EXPECT_EQ(OutputFiles().size(), parentChecked ? 2 : 1);
+    }
+}
+
+TEST_F(ConvertingWindowTest, NoToAllSkipsExistingFilesAndConvertsNewOnes) {
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    AddCopy(testmedia::kVideoOnly, "b.mp4");
+    AddCopy(testmedia::kH264Aac, "c.mp4");
+    for (const char* existing : {"a.flv", "c.flv"}) {
+        QFile file(output + existing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    TScriptedQuestion question(TReplaceAnswer::NoToAll);
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    window.ReplaceQuestion = &question;
+    Run(window);
+
+    EXPECT_EQ(question.Asked, QStringList({"a.flv"}));
+    EXPECT_EQ(QFileInfo(output + "a.flv").size(), 7);
+    EXPECT_EQ(QFileInfo(output + "c.flv").size(), 7);
+    EXPECT_NEAR(DurationSeconds(output + "b.flv"), 5.0, 0.2);
+    EXPECT_EQ(prompts.Calls.last(), kAllConverted);
+}
+
+TEST_F(ConvertingWindowTest, CancelAtTheOverwriteQuestionStillConvertsWhatWasAdded) {
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    AddCopy(testmedia::kH264Aac, "b.mp4");
+    AddCopy(testmedia::kH264Aac, "c.mp4");
+    QFile existing(output + "b.flv");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    TScriptedQuestion question(TReplaceAnswer::Cancel);
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    window.ReplaceQuestion = &question;
+    Run(window);
+
+    EXPECT_EQ(question.Asked, QStringList({"b.flv"}));
+    EXPECT_EQ(OutputFiles(), QStringList({"a.flv", "b.flv"}));
+    EXPECT_EQ(QFileInfo(output + "b.flv").size(), 0);
+    EXPECT_NEAR(DurationSeconds(output + "a.flv"), 5.0, 0.2);
+    EXPECT_EQ(window.lblperent->text(), "[ 1 / 1 ]");
+}
+
+TEST_F(ConvertingWindowTest, NothingToConvertClosesTheWindow) {
+    // Every item skipped by the user: the window just closes.
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    QFile existing(output + "a.flv");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    TScriptedQuestion question(TReplaceAnswer::No);
+    {
+        TConvertingfrm window(nullptr, list, shutdown, openFolder);
+        window.ReplaceQuestion = &question;
+        EXPECT_EQ(Run(window), QDialog::Rejected);
+        EXPECT_EQ(window.lblperent->text(), "[ 0 / 0 ]");
+    }
+    EXPECT_TRUE(prompts.Calls.isEmpty());
+
+    // Items tried and all failed: the user is told.
+    QFile::remove(output + "a.flv");
+    QFile::remove(home.filePath("src/a.mp4"));
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    EXPECT_EQ(Run(window), QDialog::Rejected);
+    EXPECT_EQ(window.lblperent->text(), "[ 0 / 1 ]");
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", kSomeFailed}));
+}
+
+TEST_F(ConvertingWindowTest, CancelAsksAndStopsEvenWhilePaused) {
+    TJobRow* row = AddCopy(testmedia::kH264Aac, "a.mp4");
+    row->Item.InputOptions.ExtOptions = QStringLiteral("re=1"); // 5 s at the source's pace
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    const TProgressEvent windowProgress = window.Encoder().OnProgress;
+    int reports = 0;
+    bool resumedAfterDecline = false;
+    window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
+        windowProgress(sender, info);
+        if (++reports != 1)
+            return;
+        QTimer::singleShot(0, &window, [&] {
+            // Declined: the run goes on.
+            prompts.ConfirmAnswer = false;
+            window.btnCancel->click();
+            resumedAfterDecline = !window.Encoder().Paused();
+            // Paused, then confirmed.
+            window.btnOK->click();
+            EXPECT_EQ(window.btnOK->text(), "Resume");
+            prompts.ConfirmAnswer = true;
+            window.btnCancel->click();
+        });
+    };
+    EXPECT_EQ(Run(window), QDialog::Rejected);
+    EXPECT_TRUE(resumedAfterDecline);
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", "Confirm: Whether to quit conversion?", "Beep",
+                                          "Confirm: Whether to quit conversion?"}));
+
+    // Nothing reaches the window afterwards.
+    const QString counter = window.lblperent->text();
+    const int file = window.prgFile->value();
+    QTest::qWait(300);
+    EXPECT_EQ(window.lblperent->text(), counter);
+    EXPECT_EQ(window.prgFile->value(), file);
+    EXPECT_EQ(prompts.Calls.size(), 4);
+    const QString log = Log();
+    EXPECT_TRUE(log.contains("    Exit Convert\r\n"));
+    EXPECT_FALSE(log.contains("Convert completed"));
+}
+
+TEST_F(ConvertingWindowTest, CancelledCountdownStillShowsTheCompletionMessage) {
+    AddCopy(testmedia::kVideoOnly, "a.mp4");
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    window.ChkOpenFolder->setChecked(true);
+    window.ChkShutdown->setChecked(true);
+    EXPECT_FALSE(window.ChkOpenFolder->isChecked()); // the two exclude each other
+    QString countdownText;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (auto* countdown = qobject_cast<TShutDownFrm*>(QApplication::activeModalWidget())) {
+            countdownText = countdown->lblShow->text();
+            countdown->btnCancel->click();
+        }
+    });
+    watcher.start(5);
+    Run(window);
+    EXPECT_EQ(countdownText, "Your computer will shut down after 30 seconds.");
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", "Beep", kAllConverted}));
+    EXPECT_EQ(shutdown.Requests, 0);
+    EXPECT_EQ(foldersOpened, 0);
+}
+
+TEST_F(ConvertingWindowTest, OpenFolderWhenCompletedRunsBrowseBeforeTheMessage) {
+    AddCopy(testmedia::kVideoOnly, "a.mp4");
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    window.ChkShutdown->setChecked(true);
+    window.ChkOpenFolder->setChecked(true);
+    EXPECT_FALSE(window.ChkShutdown->isChecked());
+    int openedAtMessage = -1;
+    prompts.OnCall = [&](const QString& call) {
+        if (call.startsWith("Information"))
+            openedAtMessage = foldersOpened;
+    };
+    Run(window);
+    EXPECT_EQ(openedAtMessage, 1);
+}
+
+TEST_F(ConvertingWindowTest, PreviewShowsTheFramesFittedAndCanBeSwitchedOff) {
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    Run(window);
+    EXPECT_FALSE(window.imgperview->Picture().isNull());
+    EXPECT_EQ(window.imgperview->Target(), QRect(79, 0, 304, 228));
+
+    window.chkperview->setChecked(false);
+    EXPECT_TRUE(window.imgperview->Picture().isNull());
+    EXPECT_FALSE(window.Encoder().PreviewBitmap());
+}
+
+TEST_F(ConvertingWindowTest, TextWatermarkIsWrittenIntoTheFrames) {
+    const QString black = home.filePath("src/black.mp4");
+    ASSERT_EQ(RunProgram("ffmpeg", {"-v", "error", "-f", "lavfi", "-i",
+                                    "color=black:s=320x240:r=25:d=2", "-pix_fmt", "yuv420p", black})
+                  .ExitCode,
+              0);
+    ASSERT_TRUE(list.AddSourceFile(black, decoder, output));
+    TFileOption& item = list.TopLevel(0)->Item;
+    item.WaterMarkType = 2;
+    item.WaterMark.WaterMarkKind = 2;
+    item.WaterMark.WaterMarkText = QStringLiteral("MM");
+    QFont font;
+    font.setPixelSize(40);
+    font.setBold(true);
+    item.WaterMark.TextFont = TTextFont{font, Qt::white};
+    item.WaterMark.OutputRect = QRect(160, 120, 150, 60);
+
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    Run(window);
+    const QImage frame = FFmpegFrameAt(output + "black.flv", 1.0);
+    ASSERT_EQ(frame.size(), QSize(320, 240));
+    int inside = 0;
+    int outside = 0;
+    for (int y = 0; y < frame.height(); ++y) {
+        for (int x = 0; x < frame.width(); ++x) {
+            if (qGray(frame.pixel(x, y)) < 128)
+                continue;
+            (QRect(158, 118, 154, 64).contains(x, y) ? inside : outside)++;
+        }
+    }
+    EXPECT_GT(inside, 300);
+    EXPECT_LT(outside, 20);
+}
+
+TEST(ConvertingView, PreviewRectangleKeepsTheAspectAndCentres) {
+    const struct {
+        QSize picture;
+        QRect expected;
+    } cases[] = {
+        {{320, 240}, {79, 0, 304, 228}},  // relatively taller than the area: full height
+        {{1280, 720}, {28, 0, 405, 228}}, // 16:9 is still taller than 461:228
+        {{922, 456}, {0, 0, 461, 228}},   // the same shape: full width and height
+        {{100, 20}, {0, 68, 461, 92}},    // small and wide: enlarged to the full width
+        {{0, 0}, {0, 0, 461, 228}},       // no picture: the whole area
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FitPreviewRect(c.picture, QSize(461, 228)), c.expected)
+            << c.picture.width() << "x" << c.picture.height();
+    }
+}
+
+TEST(ConvertingView, TextWatermarkDrawsOnlyItsTextWithoutABox) {
+    QImage frame(200, 100, QImage::Format_RGB888);
+    frame.fill(Qt::black);
+    TWaterMark mark;
+    mark.WaterMarkText = QStringLiteral("I");
+    QFont font;
+    font.setPixelSize(30);
+    mark.TextFont = TTextFont{font, QColor(255, 0, 0)};
+    mark.OutputRect = QRect(50, 20, 100, 40);
+    DrawTextWaterMark(frame, mark);
+    int red = 0;
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            const QColor colour = frame.pixelColor(x, y);
+            if (colour.red() > 128) {
+                ++red;
+                EXPECT_TRUE(x >= 50 && y >= 20) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(red, 20);
+    EXPECT_LT(red, 600); // a letter, not a filled box
+}
+
+TEST(ShutDownWindow, CountsDownAndAsksAtZero) {
+    TRecordingShutdown shutdown;
+    TShutDownFrm countdown(nullptr, shutdown);
+    EXPECT_EQ(countdown.windowTitle(), "Information");
+    EXPECT_EQ(countdown.btnOK->text(), "Shut Down Now");
+    countdown.tmr1->setInterval(2);
+    QStringList seen;
+    int requestsAtZero = -1;
+    QObject::connect(countdown.tmr1, &QTimer::timeout, [&] {
+        seen << countdown.lblShow->text().section(' ', 6, 6);
+        if (seen.size() == 30) {
+            requestsAtZero = shutdown.Requests;
+            // Asking again by hand asks again; the window stays open.
+            countdown.btnOK->click();
+            countdown.btnOK->click();
+            QTimer::singleShot(20, &countdown, [&] { countdown.btnCancel->click(); });
+        }
+    });
+    QStringList atOpening;
+    QTimer::singleShot(0, &countdown, [&] { atOpening << countdown.lblShow->text(); });
+    EXPECT_EQ(countdown.exec(), QDialog::Rejected);
+    EXPECT_EQ(atOpening, QStringList({"Your computer will shut down after 30 seconds."}));
+    ASSERT_EQ(seen.size(), 30);
+    EXPECT_EQ(seen.first(), "29");
+    EXPECT_EQ(seen.last(), "0");
+    EXPECT_EQ(requestsAtZero, 1);
+    EXPECT_EQ(shutdown.Requests, 3);
+    EXPECT_FALSE(countdown.tmr1->isActive());
+}
