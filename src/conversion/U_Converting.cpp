@@ -159,7 +159,7 @@ TConvertingfrm::TConvertingfrm(QWidget* parent, TJobList& list, ISystemShutdown&
     });
 
     if (!FFEncoder.LibrariesLoaded())
-        FFEncoder.LoadLibraries(DataFolder() + QStringLiteral("LibAV"));
+        FFEncoder.LoadLibraries(ExecutableFolder() + QStringLiteral("LibAV"));
     FFEncoder.TriggerEventInMainThread = true;
     FFEncoder.SetPreviewBitmap(true);
     AttachEncoderHandlers();

@@ -89,6 +89,7 @@ QMenu::item:disabled { color: #6d7482; }
 QMenu::separator { height: 1px; background: #3a404c; margin: 4px 8px; }
 )";
 
+// A flat button of the window's look; an icon size of 0 leaves it without a picture.
 QToolButton* MakeButton(QWidget* parent, const char* name, TMainIcon icon, const QString& text,
                         int iconSize, Qt::ToolButtonStyle style) {
     auto* button = new QToolButton(parent);
@@ -138,13 +139,10 @@ TMainfrm::TMainfrm(QWidget* parent)
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
-    BuildHeader(this);
-    root->addWidget(imgHeaderC);
-    BuildOperationBar(this);
-    root->addWidget(findChild<QWidget*>(QStringLiteral("pnlOperation")));
+    root->addWidget(BuildHeader(this));
+    root->addWidget(BuildOperationBar(this));
     root->addWidget(BuildCentre(this), 1);
-    BuildBottomBar(this);
-    root->addWidget(findChild<QWidget*>(QStringLiteral("pnlBottom")));
+    root->addWidget(BuildBottomBar(this));
     BuildMenus();
 
     lblSoftName->setText(QStringLiteral("Morvane Reelcaster"));
@@ -176,7 +174,7 @@ QSize TMainfrm::FirstShowSize(const QSize& screen) {
 }
 
 bool TMainfrm::LoadEngineLibraries() {
-    const QString libFolder = DataFolder() + QStringLiteral("LibAV");
+    const QString libFolder = ExecutableFolder() + QStringLiteral("LibAV");
     const auto fail = [this](const QString& text, bool log) {
         Prompts().Error(this, text);
         if (log)
@@ -202,7 +200,7 @@ bool TMainfrm::LoadEngineLibraries() {
 
 // --- Building the window ---------------------------------------------------------------------
 
-void TMainfrm::BuildHeader(QWidget* parent) {
+QWidget* TMainfrm::BuildHeader(QWidget* parent) {
     imgHeaderC = new TSkinImage(QStringLiteral("imgHeaderC"), QColor(0x2a, 0x2f, 0x38), parent);
     imgHeaderC->SetPicture(HeaderPicture());
     imgHeaderC->setFixedHeight(kHeaderHeight);
@@ -244,9 +242,10 @@ void TMainfrm::BuildHeader(QWidget* parent) {
         if (event->button() == Qt::LeftButton && !isMaximized() && windowHandle() != nullptr)
             windowHandle()->startSystemMove();
     });
+    return imgHeaderC;
 }
 
-void TMainfrm::BuildOperationBar(QWidget* parent) {
+QWidget* TMainfrm::BuildOperationBar(QWidget* parent) {
     auto* bar = new QWidget(parent);
     bar->setObjectName(QStringLiteral("pnlOperation"));
     bar->setAttribute(Qt::WA_StyledBackground);
@@ -403,7 +402,7 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
     return panel;
 }
 
-void TMainfrm::BuildBottomBar(QWidget* parent) {
+QWidget* TMainfrm::BuildBottomBar(QWidget* parent) {
     auto* bar = new QWidget(parent);
     bar->setObjectName(QStringLiteral("pnlBottom"));
     bar->setAttribute(Qt::WA_StyledBackground);
@@ -436,6 +435,7 @@ void TMainfrm::BuildBottomBar(QWidget* parent) {
     connect(btnChange, &QToolButton::clicked, this, &TMainfrm::btnChangeClick);
     connect(btnBrowse, &QToolButton::clicked, this, &TMainfrm::btnBrowseClick);
     connect(btnStart, &QToolButton::clicked, this, &TMainfrm::btnStartClick);
+    return bar;
 }
 
 void TMainfrm::BuildMenus() {

@@ -120,11 +120,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildHeader(QWidget* parent);
-    void BuildOperationBar(QWidget* parent);
+    QWidget* BuildHeader(QWidget* parent);
+    QWidget* BuildOperationBar(QWidget* parent);
     QWidget* BuildCentre(QWidget* parent);
     QWidget* BuildPreview(QWidget* parent);
-    void BuildBottomBar(QWidget* parent);
+    QWidget* BuildBottomBar(QWidget* parent);
     void BuildMenus();
     bool LoadEngineLibraries();
     // The preview controls in their idle state, or ready to play.

@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 const QStringList& TMainfrm::AddFilesFilters() {
     // Patterns are listed in both letter cases: file dialogs on Linux match them exactly.
     static const QStringList filters = [] {

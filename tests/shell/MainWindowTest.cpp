@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -479,4 +481,44 @@ TEST(MainWindowFilters, FilterListHasTheFormatsInOrderInBothLetterCases) {
     EXPECT_EQ(filters[1], "AVI Video File(*.avi) (*.AVI *.avi)");
     EXPECT_EQ(filters[9], "Quick Time File(*.mov; *.qt) (*.MOV *.mov *.QT *.qt)");
     EXPECT_EQ(filters[17], "All Files(*.*) (*.*)");
+}
+
+TEST_F(MainWindowTest, AClickInOutputNameStartsTheRenameOfACheckedRow) {
+    TJobRow* row = AddMedia(testmedia::kH264Aac);
+    TJobListView* view = window->VSTFile;
+    const QRect nameCell = view->visualRect(List().IndexOf(row, TJobList::ColOutputName));
+    const QRect inputCell = view->visualRect(List().IndexOf(row, TJobList::ColInput));
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, inputCell.center());
+    EXPECT_FALSE(Renaming());
+    QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, nameCell.center());
+    EXPECT_TRUE(Renaming());
+    QTest::keyClick(view->findChild<QLineEdit*>(QStringLiteral("edtRename")), Qt::Key_Escape);
+
+    List().SetChecked(row, false);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, nameCell.center());
+    EXPECT_FALSE(Renaming());
+}
+
+TEST_F(MainWindowTest, AboutOpensTheAboutWindow) {
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = QString::fromLatin1(modal->metaObject()->className());
+            modal->close();
+        }
+    });
+    window->mniAbout->trigger();
+    EXPECT_EQ(shown, "Taboutfrm");
+}
+
+TEST_F(MainWindowTest, WithoutSdlTheWindowReportsTheErrorAndTheApplicationEnds) {
+    // This process's SDL is held by the first window's player.
+    TMainfrm second;
+    EXPECT_FALSE(second.EngineLoaded());
+    ASSERT_EQ(prompts.Calls.size(), 1);
+    EXPECT_TRUE(prompts.Calls[0].startsWith("Error: "));
+    EXPECT_TRUE(prompts.Calls[0].endsWith(" alreay loaded in another instance."));
+    // No log line for a failed SDL, and none claiming success.
+    EXPECT_EQ(Log().count("FPlayer Load SDLLib successful"), 1);
 }
