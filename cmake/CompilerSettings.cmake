@@ -1,6 +1,6 @@
 # Warnings, sanitizers and the run-time library search path shared by every target.
 
-add_compile_options(-Wall -Wextra -Wpedantic)
+add_compile_options(-Wall -Wextra -Wpedantic -Werror=return-type)
 
 if(REELCASTER_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer

@@ -274,6 +274,7 @@ QWidget* TMainfrm::BuildOperationBar(QWidget* parent) {
     connect(btnAdd, &QToolButton::clicked, this, &TMainfrm::btnAddClick);
     connect(btnHelp, &QToolButton::clicked, this,
             [this] { PmHelp->popup(btnHelp->mapToGlobal(QPoint(0, btnHelp->height()))); });
+    return bar;
 }
 
 QWidget* TMainfrm::BuildCentre(QWidget* parent) {
