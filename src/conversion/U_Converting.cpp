@@ -58,6 +58,7 @@ TConvertingfrm::TConvertingfrm(QWidget* parent, TJobList& list, ISystemShutdown&
                                std::function<void()> openOutputFolder)
     : TSkinnedDialog(parent, QStringLiteral("Converting"), FrameSet | ButtonSet | CaptionButtonSet),
       FList(list), FShutdown(shutdown), FOpenOutputFolder(std::move(openOutputFolder)),
+      FDialogQuestion(this),
       FBatch(FFEncoder, [this](bool error, const QString& line) { Log(error, line); }) {
     setObjectName(QStringLiteral("Convertingfrm"));
     lblSoftName = TitleLabel();
@@ -120,6 +121,7 @@ TConvertingfrm::TConvertingfrm(QWidget* parent, TJobList& list, ISystemShutdown&
     ChkShutdown = new QCheckBox(QStringLiteral("Shut down computer when completed"), Content());
     ChkShutdown->setObjectName(QStringLiteral("ChkShutdown"));
     btnOK = new TPictureButton(QStringLiteral("btnOK"), QStringLiteral("Pause"), Content());
+    btnOK->setEnabled(false); // until the run starts
     btnCancel =
         new TPictureButton(QStringLiteral("btnCancel"), QStringLiteral("Cancel"), Content());
     bottom->addWidget(chkperview, 0, 0);
@@ -167,8 +169,10 @@ TConvertingfrm::TConvertingfrm(QWidget* parent, TJobList& list, ISystemShutdown&
 }
 
 TConvertingfrm::~TConvertingfrm() {
-    // The encoder stops what still runs; nothing may reach this window any more.
+    // Nothing may reach this window any more, and no hook may still be drawing with members
+    // that are destroyed before the encoder.
     DetachEncoderHandlers();
+    FFEncoder.Stop(true);
 }
 
 void TConvertingfrm::AttachEncoderHandlers() {
@@ -185,10 +189,8 @@ void TConvertingfrm::AttachEncoderHandlers() {
 }
 
 void TConvertingfrm::DetachEncoderHandlers() {
-    FFEncoder.OnProgress = nullptr;
-    FFEncoder.OnPreviewBitmap = nullptr;
-    FFEncoder.OnTerminate = nullptr;
-    FFEncoder.OnVideoOutputHook = nullptr;
+    FFEncoder.ClearHandlers();
+    FFEncoder.OnTerminate = nullptr; // delivered on this (the main) thread
 }
 
 void TConvertingfrm::Log(bool error, const QString& line) {
@@ -200,8 +202,11 @@ void TConvertingfrm::Log(bool error, const QString& line) {
 
 void TConvertingfrm::showEvent(QShowEvent* event) {
     TSkinnedDialog::showEvent(event);
-    if (!FClock.isValid())
+    // Only the first showing starts the batch, not a restore from minimised.
+    if (!FShown) {
+        FShown = true;
         tmrConvert->start();
+    }
 }
 
 void TConvertingfrm::tmrConvertTimer() {
@@ -223,6 +228,7 @@ void TConvertingfrm::tmrConvertTimer() {
         return;
     }
     FFEncoder.StartTask(1);
+    btnOK->setEnabled(true);
     Log(false, QStringLiteral("Convert Start"));
     ShowTimes(0);
 }
@@ -332,6 +338,11 @@ void TConvertingfrm::btnOKClick() {
 }
 
 void TConvertingfrm::btnCancelClick() {
+    // Stopping keeps events flowing, so Cancel, Escape or the close box can arrive again.
+    if (FAskingToQuit || FStopping || FLeft)
+        return;
+    const bool notStarted = tmrConvert->isActive();
+    tmrConvert->stop();
     const bool wasPaused = FPaused;
     if (!wasPaused)
         FFEncoder.Pause();
@@ -340,12 +351,17 @@ void TConvertingfrm::btnCancelClick() {
     const bool quit = Prompts().Confirm(this, QStringLiteral("Whether to quit conversion?"));
     FAskingToQuit = false;
     if (quit) {
+        FStopping = true;
+        btnOK->setEnabled(false);
+        btnCancel->setEnabled(false);
         DetachEncoderHandlers();
         FFEncoder.Stop(true);
         Log(false, QStringLiteral("Exit Convert"));
         done(Rejected);
         return;
     }
+    if (notStarted)
+        tmrConvert->start();
     if (!wasPaused)
         FFEncoder.Resume();
     if (const std::optional<bool> pending = std::exchange(FPendingBatchDone, std::nullopt))

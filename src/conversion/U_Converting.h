@@ -103,7 +103,9 @@ private:
     TConversionBatch FBatch;
     bool FPaused = false;
     bool FLeft = false;
+    bool FShown = false;
     bool FAskingToQuit = false;
+    bool FStopping = false;
     std::optional<bool> FPendingBatchDone;
     int FPreviewTask = -1;
     QElapsedTimer FClock;

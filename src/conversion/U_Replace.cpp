@@ -78,11 +78,11 @@ void TReplaceFrm::showEvent(QShowEvent* event) {
     btnYes->setFocus();
 }
 
-TReplaceAnswer AskReplace(const QString& path) {
+TReplaceAnswer AskReplace(const QString& path, QWidget* parent) {
     if (!QFileInfo::exists(path))
         return TReplaceAnswer::None;
     Prompts().Beep();
-    TReplaceFrm question(path);
+    TReplaceFrm question(path, parent);
     question.exec();
     return question.Answer();
 }

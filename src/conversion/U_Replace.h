@@ -36,11 +36,15 @@ QString ReplaceQuestionText(const QString& path);
 // The text in two lines of `perLine` characters: a longer second line is cut and ends "...'".
 QString FitReplaceQuestion(const QString& text, int perLine);
 
-// None when the file does not exist; otherwise beeps and asks.
-TReplaceAnswer AskReplace(const QString& path);
+// None when the file does not exist; otherwise beeps and asks, above `parent` when given.
+TReplaceAnswer AskReplace(const QString& path, QWidget* parent = nullptr);
 
-// The conversion window's question: the real window.
+// The conversion window's question: the real window, kept above the conversion window.
 class TDialogReplaceQuestion : public IReplaceQuestion {
 public:
-    TReplaceAnswer AskReplace(const QString& path) override { return ::AskReplace(path); }
+    explicit TDialogReplaceQuestion(QWidget* parent) : FParent(parent) {}
+    TReplaceAnswer AskReplace(const QString& path) override { return ::AskReplace(path, FParent); }
+
+private:
+    QWidget* FParent;
 };

@@ -46,6 +46,10 @@ TShutDownFrm::TShutDownFrm(QWidget* parent, ISystemShutdown& shutdown)
 
 void TShutDownFrm::showEvent(QShowEvent* event) {
     TSkinnedDialog::showEvent(event);
+    // A restore from minimised does not start the countdown again.
+    if (FStarted)
+        return;
+    FStarted = true;
     FTicks = 0;
     ShowSecondsLeft();
     btnOK->setFocus();

@@ -34,4 +34,5 @@ private:
 
     ISystemShutdown& FShutdown;
     int FTicks = 0;
+    bool FStarted = false;
 };

@@ -1,8 +1,11 @@
 #include "conversion/U_shutDownRequest.h"
 
+#include "shell/MrvLog.h"
+
 #include <QDBusConnection>
 #include <QDBusInterface>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 
 bool TLogindShutdown::PowerOff(QString* error) {
     QDBusInterface manager(
@@ -13,9 +16,16 @@ bool TLogindShutdown::PowerOff(QString* error) {
             *error = manager.lastError().message();
         return false;
     }
-    // Interactive: logind may ask the user for a password through the desktop's agent.
-    const QDBusReply<void> reply = manager.call(QStringLiteral("PowerOff"), true);
-    if (!reply.isValid() && error != nullptr)
-        *error = reply.error().message();
-    return reply.isValid();
+    const bool interactive = true;
+    auto* watcher =
+        new QDBusPendingCallWatcher(manager.asyncCall(QStringLiteral("PowerOff"), interactive));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
+                     [](QDBusPendingCallWatcher* call) {
+                         const QDBusPendingReply<> reply = *call;
+                         if (reply.isError())
+                             ActivityLog().WriteError(QStringLiteral("Shut down refused: ") +
+                                                      reply.error().message());
+                         call->deleteLater();
+                     });
+    return true;
 }

@@ -72,18 +72,7 @@ TCustomEncoder::TCustomEncoder(QObject* parent)
 TCustomEncoder::~TCustomEncoder() {
     // Handlers may belong to an owner that is being destroyed: nothing is delivered any more.
     FClosing = true;
-    {
-        std::lock_guard a(FProgressLock), b(FPreviewBitmapLock), c(FVideoHookLock),
-            d(FFrameHookLock), e(FAudioHookLock), f(FBeforeFindStreamInfoLock);
-        OnProgress = nullptr;
-        OnPreviewBitmap = nullptr;
-        OnVideoInputHook = nullptr;
-        OnVideoOutputHook = nullptr;
-        OnFrameInputHook = nullptr;
-        OnFrameOutputHook = nullptr;
-        OnAudioHook = nullptr;
-        OnBeforeFindStreamInfo = nullptr;
-    }
+    ClearHandlers();
     Stop(true);
     {
         std::lock_guard lock(FQueueLock);
@@ -547,6 +536,20 @@ void TCustomEncoder::EndOfRun() {
     else if (!FClosing && OnTerminate)
         OnTerminate(this, info);
     FAllDone = true;
+}
+
+void TCustomEncoder::ClearHandlers() {
+    // Hooks run on workers under their locks: taking the locks waits for a running one.
+    std::lock_guard a(FProgressLock), b(FPreviewBitmapLock), c(FVideoHookLock), d(FFrameHookLock),
+        e(FAudioHookLock), f(FBeforeFindStreamInfoLock);
+    OnProgress = nullptr;
+    OnPreviewBitmap = nullptr;
+    OnVideoInputHook = nullptr;
+    OnVideoOutputHook = nullptr;
+    OnFrameInputHook = nullptr;
+    OnFrameOutputHook = nullptr;
+    OnAudioHook = nullptr;
+    OnBeforeFindStreamInfo = nullptr;
 }
 
 void TCustomEncoder::Pause() {

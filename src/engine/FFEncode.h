@@ -136,6 +136,10 @@ public:
     // No further task starts; running ones stop, unstarted ones end. Every task still raises
     // OnTerminate, then the run's end. With `wait`, returns once all that was delivered.
     void Stop(bool wait);
+    // Clears every handler but OnTerminate; safe while tasks run, and returns only when no
+    // hook is running any more. OnTerminate is the owner's to clear, on the thread it is
+    // delivered on.
+    void ClearHandlers();
 
     int TaskCount() const { return static_cast<int>(FTasks.size()); }
     const QString& LastErrMsg() const { return FLastErrMsg; }

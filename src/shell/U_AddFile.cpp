@@ -45,6 +45,10 @@ TAddFilefrm::TAddFilefrm(QWidget* parent, const QStringList& files,
 
 void TAddFilefrm::showEvent(QShowEvent* event) {
     TSkinnedDialog::showEvent(event);
+    // Only the first showing adds the files, not a restore from minimised.
+    if (FStarted)
+        return;
+    FStarted = true;
     FFailed.clear();
     tmrOpenFile->start();
 }

@@ -38,4 +38,5 @@ private:
     QStringList FFiles;
     std::function<bool(const QString&)> FAdd;
     QStringList FFailed;
+    bool FStarted = false;
 };

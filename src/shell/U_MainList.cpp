@@ -125,14 +125,20 @@ TJobListView::TJobListView(TJobList& list, QWidget* parent) : QTreeView(parent),
     connect(&list, &TJobList::ExpandRequested, this,
             [this](const QModelIndex& index) { expand(index); });
     connect(&list, &QAbstractItemModel::rowsRemoved, this, &TJobListView::ViewSelectionChanged);
+    connect(&list, &QAbstractItemModel::modelReset, this, &TJobListView::ViewSelectionChanged);
 }
 
 void TJobListView::ViewSelectionChanged() {
     if (FSyncing)
         return;
-    for (TJobRow* row : FList.AllRows())
-        row->Selected =
-            selectionModel()->isRowSelected(FList.IndexOf(row).row(), FList.IndexOf(row).parent());
+    const QItemSelectionModel* selection = selectionModel();
+    for (int t = 0; t < FList.TopLevelCount(); ++t) {
+        TJobRow* top = FList.TopLevel(t);
+        top->Selected = selection->isRowSelected(t, QModelIndex());
+        const QModelIndex topIndex = FList.index(t, 0);
+        for (size_t c = 0; c < top->Children.size(); ++c)
+            top->Children[c]->Selected = selection->isRowSelected(int(c), topIndex);
+    }
     FList.SetFocused(FList.RowAt(currentIndex()));
     emit SelectionUpdated();
 }
@@ -140,9 +146,19 @@ void TJobListView::ViewSelectionChanged() {
 void TJobListView::ModelSelectionChanged() {
     FSyncing = true;
     QItemSelection selection;
-    for (TJobRow* row : FList.AllRows()) {
-        if (row->Selected)
-            selection.select(FList.IndexOf(row, 0), FList.IndexOf(row, 3));
+    const auto selectRow = [&](const QModelIndex& parent, int row) {
+        selection.select(FList.index(row, 0, parent),
+                         FList.index(row, TJobList::ColumnCount - 1, parent));
+    };
+    for (int t = 0; t < FList.TopLevelCount(); ++t) {
+        const TJobRow* top = FList.TopLevel(t);
+        if (top->Selected)
+            selectRow(QModelIndex(), t);
+        const QModelIndex topIndex = FList.index(t, 0);
+        for (size_t c = 0; c < top->Children.size(); ++c) {
+            if (top->Children[c]->Selected)
+                selectRow(topIndex, int(c));
+        }
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (TJobRow* focused = FList.Focused())
@@ -154,7 +170,8 @@ void TJobListView::ModelSelectionChanged() {
 void TJobListView::StartRename(TJobRow* row) {
     if (row == nullptr || !row->Checked)
         return;
-    const QModelIndex cell = FList.IndexOf(row, 3);
+    // Posted, so that the click that asked is handled first; the row may be gone by then.
+    const QPersistentModelIndex cell = FList.IndexOf(row, TJobList::ColOutputName);
     QTimer::singleShot(0, this, [this, cell] {
         if (cell.isValid())
             edit(cell);
@@ -202,6 +219,8 @@ void TJobListView::dropEvent(QDropEvent* event) {
     }
     if (!files.isEmpty()) {
         event->acceptProposedAction();
-        emit FilesDropped(files);
+        // The loading window runs its own loop: not inside the drop, which holds up the
+        // file manager.
+        QTimer::singleShot(0, this, [this, files] { emit FilesDropped(files); });
     }
 }

@@ -271,17 +271,21 @@ void TJobList::RemoveSelectedItems() {
         }
         RowChanged(top.get());
     }
+    // Chosen before anything goes: views may rewrite the selected flags while rows are removed.
+    std::vector<TJobRow*> doomed;
     for (size_t t = FRows.size(); t-- > 0;) {
         TJobRow* top = FRows[t].get();
         if (top->Selected) {
-            DeleteRow(top);
+            doomed.push_back(top);
             continue;
         }
         for (size_t c = top->Children.size(); c-- > 0;) {
             if (top->Children[c]->Selected)
-                DeleteRow(top->Children[c].get());
+                doomed.push_back(top->Children[c].get());
         }
     }
+    for (TJobRow* row : doomed)
+        DeleteRow(row);
     emit SelectionChangedHere();
 }
 

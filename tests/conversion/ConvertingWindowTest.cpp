@@ -463,3 +463,15 @@ TEST(ShutDownWindow, CountsDownAndAsksAtZero) {
     EXPECT_EQ(shutdown.Requests, 3);
     EXPECT_FALSE(countdown.tmr1->isActive());
 }
+
+TEST_F(ConvertingWindowTest, CancelBeforeTheStartConvertsNothing) {
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    EXPECT_FALSE(window.btnOK->isEnabled()); // nothing to pause yet
+    QTimer::singleShot(0, &window, [&] { window.btnCancel->click(); });
+    EXPECT_EQ(Run(window), QDialog::Rejected);
+    QTest::qWait(300); // past the start timer
+    EXPECT_EQ(window.Encoder().TaskCount(), 0);
+    EXPECT_TRUE(OutputFiles().isEmpty());
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", "Confirm: Whether to quit conversion?"}));
+}

@@ -522,3 +522,40 @@ TEST_F(MainWindowTest, WithoutSdlTheWindowReportsTheErrorAndTheApplicationEnds) 
     // No log line for a failed SDL, and none claiming success.
     EXPECT_EQ(Log().count("FPlayer Load SDLLib successful"), 1);
 }
+
+TEST_F(MainWindowTest, DeletingEveryMemberAndAnotherRowRemovesTheMergeItem) {
+    TJobRow* first = AddMedia(testmedia::kH264Aac);
+    TJobRow* second = AddMedia(testmedia::kMpeg4Mp3Avi);
+    Select({first, second});
+    window->btnMergeClick();
+    const TJobRow* merge = List().TopLevel(2);
+    TJobRow* other = AddMedia(testmedia::kVideoOnly);
+    Select({merge->Children[0].get(), merge->Children[1].get(), other});
+    window->mniRemoveClick();
+    ASSERT_EQ(List().TopLevelCount(), 2);
+    EXPECT_FALSE(List().TopLevel(0)->Item.IsMerge);
+    EXPECT_FALSE(List().TopLevel(1)->Item.IsMerge);
+}
+
+TEST_F(MainWindowTest, ARowRemovedBeforeItsRenameStartsIsNotEdited) {
+    TJobRow* row = AddMedia(testmedia::kH264Aac);
+    Select({row});
+    window->VSTFile->setFocus();
+    // The rename is posted; the row goes before it runs.
+    QTest::keyClick(window->VSTFile, Qt::Key_F2);
+    QTest::keyClick(window->VSTFile, Qt::Key_Delete);
+    EXPECT_EQ(List().TopLevelCount(), 0);
+    EXPECT_FALSE(Renaming());
+}
+
+TEST_F(MainWindowTest, ClearAllResetsTheCommands) {
+    TJobRow* row = AddMedia(testmedia::kH264Aac);
+    Select({row});
+    ASSERT_EQ(window->CommandMode(), TMainfrm::cmPlainItem);
+    window->mniClearAll->trigger();
+    EXPECT_EQ(window->CommandMode(), TMainfrm::cmNothing);
+    EXPECT_FALSE(window->mniRemove->isEnabled());
+    EXPECT_FALSE(window->mniFile->isEnabled());
+    EXPECT_FALSE(window->btnPlay->isEnabled());
+    EXPECT_EQ(window->lblFileName->text(), "Reelcaster");
+}
