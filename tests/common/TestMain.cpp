@@ -7,6 +7,25 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdio>
+
+namespace {
+
+QtMessageHandler gDefaultHandler = nullptr;
+
+// The offscreen platform cannot shape windows; saying so for every window only buries the
+// messages that matter.
+void QuietOffscreenLimits(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    if (gDefaultHandler != nullptr)
+        gDefaultHandler(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     // Headless unless told otherwise, also when ctest lists the tests.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -18,6 +37,7 @@ int main(int argc, char** argv) {
                                                      QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
     }
+    gDefaultHandler = qInstallMessageHandler(QuietOffscreenLimits);
     QApplication app(argc, argv);
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
