@@ -139,6 +139,6 @@ private:
     bool FEngineLoaded = false;
     bool FFirstShow = true;
     bool FCanPlay = false;
-    bool IsPlaying = false;
+    bool IsPlaying = false; // a file is open in the preview player (none yet: always idle)
     TCommandMode FCommandMode = cmNothing;
 };
