@@ -200,13 +200,8 @@ void TConvertingfrm::Log(bool error, const QString& line) {
         ActivityLog().WriteInfo(line);
 }
 
-void TConvertingfrm::showEvent(QShowEvent* event) {
-    TSkinnedDialog::showEvent(event);
-    // Only the first showing starts the batch, not a restore from minimised.
-    if (!FShown) {
-        FShown = true;
-        tmrConvert->start();
-    }
+void TConvertingfrm::FirstShow() {
+    tmrConvert->start();
 }
 
 void TConvertingfrm::tmrConvertTimer() {

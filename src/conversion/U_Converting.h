@@ -81,7 +81,7 @@ public slots:
     void done(int result) override;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void FirstShow() override;
 
 private:
     void tmrConvertTimer();
@@ -103,7 +103,6 @@ private:
     TConversionBatch FBatch;
     bool FPaused = false;
     bool FLeft = false;
-    bool FShown = false;
     bool FAskingToQuit = false;
     bool FStopping = false;
     std::optional<bool> FPendingBatchDone;

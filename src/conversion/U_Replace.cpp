@@ -3,10 +3,8 @@
 #include "shell/PromptService.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScreen>
 #include <QVBoxLayout>
 
 QString ReplaceQuestionText(const QString& path) {
@@ -69,8 +67,7 @@ TReplaceFrm::TReplaceFrm(const QString& path, QWidget* parent)
                         std::max(1, lblFileName->fontMetrics().horizontalAdvance(QLatin1Char('a')));
     lblFileName->setText(FitReplaceQuestion(ReplaceQuestionText(path), perLine));
     lblFileName->setToolTip(path);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnDesktop(this);
 }
 
 void TReplaceFrm::showEvent(QShowEvent* event) {

@@ -3,10 +3,8 @@
 #include "conversion/U_shutDownRequest.h"
 #include "shell/MrvLog.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -40,16 +38,10 @@ TShutDownFrm::TShutDownFrm(QWidget* parent, ISystemShutdown& shutdown)
     connect(btnOK, &QAbstractButton::clicked, this, &TShutDownFrm::btnOKClick);
     connect(btnCancel, &QAbstractButton::clicked, this, &QDialog::reject);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnDesktop(this);
 }
 
-void TShutDownFrm::showEvent(QShowEvent* event) {
-    TSkinnedDialog::showEvent(event);
-    // A restore from minimised does not start the countdown again.
-    if (FStarted)
-        return;
-    FStarted = true;
+void TShutDownFrm::FirstShow() {
     FTicks = 0;
     ShowSecondsLeft();
     btnOK->setFocus();

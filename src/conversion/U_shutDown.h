@@ -26,7 +26,7 @@ public:
     void btnOKClick();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void FirstShow() override;
 
 private:
     void tmr1Timer();
@@ -34,5 +34,4 @@ private:
 
     ISystemShutdown& FShutdown;
     int FTicks = 0;
-    bool FStarted = false;
 };

@@ -137,8 +137,8 @@ public:
     // OnTerminate, then the run's end. With `wait`, returns once all that was delivered.
     void Stop(bool wait);
     // Clears every handler but OnTerminate; safe while tasks run, and returns only when no
-    // hook is running any more. OnTerminate is the owner's to clear, on the thread it is
-    // delivered on.
+    // hook is running any more (so a hook must never wait for the main thread). OnTerminate is
+    // the owner's to clear, on the thread it is delivered on.
     void ClearHandlers();
 
     int TaskCount() const { return static_cast<int>(FTasks.size()); }

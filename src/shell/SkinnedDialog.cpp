@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainterPath>
+#include <QScreen>
 #include <QWindow>
 
 namespace {
@@ -25,6 +27,11 @@ void ApplyRoundedCorners(QWidget* window, int radius) {
     QPainterPath outline;
     outline.addRoundedRect(QRectF(0, 0, window->width() + 1, window->height() + 1), radius, radius);
     window->setMask(QRegion(outline.toFillPolygon().toPolygon()));
+}
+
+void CentreOnDesktop(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
 TSkinnedDialog::TSkinnedDialog(QWidget* parent, const QString& title, int sets, bool movable)
@@ -112,8 +119,9 @@ TSkinnedDialog::TSkinnedDialog(QWidget* parent, const QString& title, int sets, 
 }
 
 void TSkinnedDialog::showEvent(QShowEvent* event) {
-    if (!FSkinLoaded) {
-        FSkinLoaded = true;
+    const bool first = !FShown;
+    if (first) {
+        FShown = true;
         if (FSets & FrameSet)
             LoadFrameSkin(this);
         if (FSets & ButtonSet)
@@ -122,6 +130,8 @@ void TSkinnedDialog::showEvent(QShowEvent* event) {
             LoadCaptionButtonSkin(this);
     }
     QDialog::showEvent(event);
+    if (first)
+        FirstShow();
 }
 
 void TSkinnedDialog::resizeEvent(QResizeEvent* event) {

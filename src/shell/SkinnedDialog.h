@@ -28,15 +28,21 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Once, when the window is first shown (after its skin is loaded); a restore from
+    // minimised does not call it again.
+    virtual void FirstShow() {}
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     int FSets;
     bool FMovable;
-    bool FSkinLoaded = false;
+    bool FShown = false;
     QWidget* FContent = nullptr;
     QLabel* FTitle = nullptr;
 };
 
 // Gives `window` a rounded outline of `radius`, or none while it fills the screen.
 void ApplyRoundedCorners(QWidget* window, int radius);
+
+// Places `window` in the middle of the primary screen's work area.
+void CentreOnDesktop(QWidget* window);

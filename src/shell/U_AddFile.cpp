@@ -4,10 +4,8 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -39,16 +37,10 @@ TAddFilefrm::TAddFilefrm(QWidget* parent, const QStringList& files,
     tmrOpenFile->setInterval(1);
     connect(tmrOpenFile, &QTimer::timeout, this, &TAddFilefrm::tmrOpenFileTimer);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnDesktop(this);
 }
 
-void TAddFilefrm::showEvent(QShowEvent* event) {
-    TSkinnedDialog::showEvent(event);
-    // Only the first showing adds the files, not a restore from minimised.
-    if (FStarted)
-        return;
-    FStarted = true;
+void TAddFilefrm::FirstShow() {
     FFailed.clear();
     tmrOpenFile->start();
 }

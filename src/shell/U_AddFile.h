@@ -30,7 +30,7 @@ public:
     static constexpr int kPauseMilliseconds = 50;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void FirstShow() override;
 
 private:
     void tmrOpenFileTimer();
@@ -38,5 +38,4 @@ private:
     QStringList FFiles;
     std::function<bool(const QString&)> FAdd;
     QStringList FFailed;
-    bool FStarted = false;
 };

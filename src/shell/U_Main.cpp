@@ -105,6 +105,14 @@ QToolButton* MakeButton(QWidget* parent, const char* name, TMainIcon icon, const
     return button;
 }
 
+// A named area of the window that the style sheet paints.
+QWidget* MakePanel(QWidget* parent, const char* name) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setAttribute(Qt::WA_StyledBackground);
+    return panel;
+}
+
 // The header's middle picture, a vertical gradient stretched over it.
 QPixmap HeaderPicture() {
     QImage strip(1, kHeaderHeight, QImage::Format_RGB32);
@@ -246,9 +254,7 @@ QWidget* TMainfrm::BuildHeader(QWidget* parent) {
 }
 
 QWidget* TMainfrm::BuildOperationBar(QWidget* parent) {
-    auto* bar = new QWidget(parent);
-    bar->setObjectName(QStringLiteral("pnlOperation"));
-    bar->setAttribute(Qt::WA_StyledBackground);
+    QWidget* bar = MakePanel(parent, "pnlOperation");
     bar->setFixedHeight(kBarHeight);
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(14, 6, 14, 6);
@@ -290,9 +296,7 @@ QWidget* TMainfrm::BuildCentre(QWidget* parent) {
     VSTFile = new TJobListView(FList, left);
     column->addWidget(VSTFile, 1);
 
-    auto* listBar = new QWidget(left);
-    listBar->setObjectName(QStringLiteral("pnlListBar"));
-    listBar->setAttribute(Qt::WA_StyledBackground);
+    QWidget* listBar = MakePanel(left, "pnlListBar");
     listBar->setFixedHeight(38);
     auto* barRow = new QHBoxLayout(listBar);
     barRow->setContentsMargins(10, 3, 10, 3);
@@ -330,9 +334,7 @@ QWidget* TMainfrm::BuildCentre(QWidget* parent) {
 }
 
 QWidget* TMainfrm::BuildPreview(QWidget* parent) {
-    auto* panel = new QWidget(parent);
-    panel->setObjectName(QStringLiteral("pnlPreview"));
-    panel->setAttribute(Qt::WA_StyledBackground);
+    QWidget* panel = MakePanel(parent, "pnlPreview");
     panel->setFixedWidth(kPreviewWidth);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(17, 10, 17, 12);
@@ -404,9 +406,7 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
 }
 
 QWidget* TMainfrm::BuildBottomBar(QWidget* parent) {
-    auto* bar = new QWidget(parent);
-    bar->setObjectName(QStringLiteral("pnlBottom"));
-    bar->setAttribute(Qt::WA_StyledBackground);
+    QWidget* bar = MakePanel(parent, "pnlBottom");
     bar->setFixedHeight(kBarHeight);
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(16, 8, 18, 8);

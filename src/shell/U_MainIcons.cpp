@@ -10,6 +10,16 @@ namespace {
 
 const QColor kAccent(0xff, 0x8a, 0x1f);
 
+// A "play" triangle pointing right, from its left edge's top to its bottom.
+QPainterPath PlayTriangle(double left, double top, double right, double bottom) {
+    QPainterPath triangle;
+    triangle.moveTo(left, top);
+    triangle.lineTo(right, (top + bottom) / 2);
+    triangle.lineTo(left, bottom);
+    triangle.closeSubpath();
+    return triangle;
+}
+
 // Draws one picture on a 32 × 32 canvas.
 void Draw(QPainter& p, TMainIcon kind, const QColor& color) {
     QPen pen(color, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -98,24 +108,14 @@ void Draw(QPainter& p, TMainIcon kind, const QColor& color) {
         p.setPen(Qt::NoPen);
         p.setBrush(kAccent);
         p.drawEllipse(QPointF(16, 16), 14, 14);
-        QPainterPath play;
-        play.moveTo(12.5, 9);
-        play.lineTo(23.5, 16);
-        play.lineTo(12.5, 23);
-        play.closeSubpath();
         p.setBrush(Qt::white);
-        p.drawPath(play);
+        p.drawPath(PlayTriangle(12.5, 9, 23.5, 23));
         break;
     }
     case TMainIcon::Play: {
-        QPainterPath play;
-        play.moveTo(10, 6);
-        play.lineTo(26, 16);
-        play.lineTo(10, 26);
-        play.closeSubpath();
         p.setPen(Qt::NoPen);
         p.setBrush(color);
-        p.drawPath(play);
+        p.drawPath(PlayTriangle(10, 6, 26, 26));
         break;
     }
     case TMainIcon::Pause:

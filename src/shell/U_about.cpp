@@ -2,16 +2,15 @@
 
 #include "shell/AppFolders.h"
 #include "shell/AppSettings.h"
+#include "shell/SkinnedDialog.h"
 #include "shell/SysInfoUtils.h"
 #include "shell/WebPage.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 
 #include <functional>
 
@@ -71,8 +70,7 @@ Taboutfrm::Taboutfrm(QWidget* parent)
     lblHomePage->setStyleSheet(QStringLiteral("color: #5fb4ff; background: transparent;"));
     lblHomePage->setGeometry(112, 176, 306, 20);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnDesktop(this);
 }
 
 void Taboutfrm::ShowAsSplash() {

@@ -116,6 +116,12 @@ protected:
         EXPECT_FALSE(timedOut) << "the conversion window did not end";
         return result;
     }
+    // An output file that is there before the batch.
+    void WriteOutput(const QString& name, const QByteArray& content = {}) {
+        QFile file(output + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
     QString Log() {
         QFile file(home.filePath("Log/log1.txt"));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -211,9 +217,7 @@ TEST_F(ConvertingWindowTest, NoToAllSkipsExistingFilesAndConvertsNewOnes) {
     AddCopy(testmedia::kVideoOnly, "b.mp4");
     AddCopy(testmedia::kH264Aac, "c.mp4");
     for (const char* existing : {"a.flv", "c.flv"}) {
-        QFile file(output + existing);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("keep me");
+        WriteOutput(existing, "keep me");
     }
     TScriptedQuestion question(TReplaceAnswer::NoToAll);
     TConvertingfrm window(nullptr, list, shutdown, openFolder);
@@ -231,9 +235,7 @@ TEST_F(ConvertingWindowTest, CancelAtTheOverwriteQuestionStillConvertsWhatWasAdd
     AddCopy(testmedia::kH264Aac, "a.mp4");
     AddCopy(testmedia::kH264Aac, "b.mp4");
     AddCopy(testmedia::kH264Aac, "c.mp4");
-    QFile existing(output + "b.flv");
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.close();
+    WriteOutput("b.flv");
     TScriptedQuestion question(TReplaceAnswer::Cancel);
     TConvertingfrm window(nullptr, list, shutdown, openFolder);
     window.ReplaceQuestion = &question;
@@ -249,9 +251,7 @@ TEST_F(ConvertingWindowTest, CancelAtTheOverwriteQuestionStillConvertsWhatWasAdd
 TEST_F(ConvertingWindowTest, NothingToConvertClosesTheWindow) {
     // Every item skipped by the user: the window just closes.
     AddCopy(testmedia::kH264Aac, "a.mp4");
-    QFile existing(output + "a.flv");
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.close();
+    WriteOutput("a.flv");
     TScriptedQuestion question(TReplaceAnswer::No);
     {
         TConvertingfrm window(nullptr, list, shutdown, openFolder);

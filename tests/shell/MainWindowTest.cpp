@@ -172,37 +172,15 @@ TEST_F(MainWindowTest, CommandModesFollowTheSelection) {
         TMainfrm::TCommandMode mode;
         bool edit, clip, merge, formats, menuFormats, file;
     } cases[] = {
-        {"none", {}, TMainfrm::cmNothing, false, false, false, false, false, false},
-        {"one plain item", {first}, TMainfrm::cmPlainItem, true, true, true, true, true, true},
-        {"one clip", {clip}, TMainfrm::cmClip, false, true, false, true, true, true},
-        {"one merge item", {merge}, TMainfrm::cmMergeItem, false, false, true, true, true, true},
-        {"one merge member",
-         {member},
-         TMainfrm::cmNothing,
-         false,
-         false,
-         false,
-         false,
-         false,
-         true},
-        {"two top-level rows",
-         {first, second},
-         TMainfrm::cmSeveralTopLevel,
-         false,
-         false,
-         true,
-         false,
-         false,
-         false},
-        {"plain item and its clip",
-         {first, clip},
-         TMainfrm::cmNothing,
-         false,
-         false,
-         false,
-         false,
-         false,
-         false},
+        // clang-format off
+        {"none",                    {},              TMainfrm::cmNothing,         false, false, false, false, false, false},
+        {"one plain item",          {first},         TMainfrm::cmPlainItem,       true,  true,  true,  true,  true,  true},
+        {"one clip",                {clip},          TMainfrm::cmClip,            false, true,  false, true,  true,  true},
+        {"one merge item",          {merge},         TMainfrm::cmMergeItem,       false, false, true,  true,  true,  true},
+        {"one merge member",        {member},        TMainfrm::cmNothing,         false, false, false, false, false, true},
+        {"two top-level rows",      {first, second}, TMainfrm::cmSeveralTopLevel, false, false, true,  false, false, false},
+        {"plain item and its clip", {first, clip},   TMainfrm::cmNothing,         false, false, false, false, false, false},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
