@@ -229,7 +229,11 @@ TEST_F(EncoderTest, PauseHoldsProgressAndOutputUntilResume) {
     ASSERT_TRUE(WaitUntil([&] { return progress.size() >= 2; }));
     encoder->Pause();
     EXPECT_TRUE(encoder->Paused());
-    WaitUntil([] { return false; }, 200); // the packet in hand finishes
+    // The packet in hand finishes: the reports settle once the worker waits.
+    for (size_t before = SIZE_MAX; before != progress.size();) {
+        before = progress.size();
+        WaitUntil([] { return false; }, 300);
+    }
     const size_t reports = progress.size();
     const qint64 size = QFileInfo(Out("paused.flv")).size();
     WaitUntil([] { return false; }, 700);

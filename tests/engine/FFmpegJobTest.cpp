@@ -409,7 +409,13 @@ TEST_F(JobTest, StopPauseAndResume) {
 
     job.Pause();
     EXPECT_TRUE(job.Paused());
-    QThread::msleep(200); // let the current packet finish
+    // Let the packet in hand finish: the count settles once the loop waits.
+    int settled = progressCount;
+    QDeadlineTimer settling(20000);
+    do {
+        settled = progressCount;
+        QThread::msleep(300);
+    } while (progressCount != settled && !settling.hasExpired());
     const int pausedAt = progressCount;
     const qint64 sizeAtPause = QFileInfo(output).size();
     QThread::msleep(600);
