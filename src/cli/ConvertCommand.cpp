@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <map>
@@ -148,10 +149,15 @@ int RunConvertCommand(const QStringList& arguments) {
         err << "reelcaster-cli convert: cannot read " << ResourceFolder() << "Format.dat\n";
         return 1;
     }
-    SetTempPath(QueryTempPath());
-    struct CleanUp {
-        ~CleanUp() { RemoveScaledWatermarkFolder(); }
-    } cleanUp;
+    // A working folder of this run's own: the window, if it is open, keeps its scaled
+    // watermark pictures in the shared one and must not lose them when this run ends.
+    const QString tempPath = QueryTempPath();
+    const QTemporaryDir runFolder(tempPath + QStringLiteral("cli-XXXXXX"));
+    if (!runFolder.isValid()) {
+        err << "reelcaster-cli convert: cannot create a working folder in " << tempPath << '\n';
+        return 1;
+    }
+    SetTempPath(runFolder.path());
 
     TFFEncoder prober;
     if (!prober.LoadLibraries(ExecutableFolder() + QStringLiteral("LibAV"))) {

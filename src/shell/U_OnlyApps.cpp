@@ -1,17 +1,13 @@
 #include "shell/U_OnlyApps.h"
 
 #include "shell/AppFolders.h"
-
-#include <QDir>
-
-#include <unistd.h>
+#include "shell/WorkFolders.h"
 
 namespace {
 
 QString LockFileName() {
-    // The user id keeps one user's instance from blocking another's on a shared machine.
-    return QDir::tempPath() + QLatin1Char('/') + QLatin1String(kAppGuid) +
-           QStringLiteral("-%1.lock").arg(::getuid());
+    // In the user's private temporary folder: another user can neither block nor take it.
+    return QueryTempPath() + QLatin1String(kAppGuid) + QStringLiteral(".lock");
 }
 
 } // namespace

@@ -8,8 +8,34 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A folder only this user owns and can enter, not reached through a link.
+bool IsPrivateFolder(const QByteArray& path) {
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 0077) == 0;
+}
+
+} // namespace
+
 QString QueryTempPath() {
-    return WithTrailingSlash(QDir::tempPath());
+    // The system's temporary folder is shared by every user: each gets a private folder in it,
+    // so that nobody else can plant, read or remove what a run keeps there.
+    const QString base = WithTrailingSlash(QDir::tempPath());
+    const QByteArray named =
+        QFile::encodeName(base + QStringLiteral("reelcaster-%1").arg(::getuid()));
+    ::mkdir(named.constData(), 0700);
+    if (IsPrivateFolder(named))
+        return WithTrailingSlash(QFile::decodeName(named));
+    // Somebody else holds that name: a fresh folder of our own instead.
+    QByteArray unique = named + "-XXXXXX";
+    if (::mkdtemp(unique.data()) != nullptr)
+        return WithTrailingSlash(QFile::decodeName(unique));
+    return base;
 }
 
 QString WorkFolder() {

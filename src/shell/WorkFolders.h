@@ -5,7 +5,8 @@
 
 #include <QString>
 
-// The user's temporary folder, with '/'.
+// The user's private temporary folder ("reelcaster-<uid>" in the system's temporary folder,
+// created mode 0700 and refused when another user owns it or can enter it), with '/'.
 QString QueryTempPath();
 
 // AppSettings().TempPath + the application GUID + '/'.

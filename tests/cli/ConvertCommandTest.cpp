@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 namespace {
 
 class ConvertCommandTest : public ::testing::Test {
@@ -25,6 +27,7 @@ protected:
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("REELCASTER_HOME", home.path());
+        env.insert("TMPDIR", temp.path());
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(REELCASTER_CLI_PATH),
                       QStringList{"convert", "-o", out.path()} + arguments);
@@ -54,6 +57,7 @@ protected:
 
     QTemporaryDir home;
     QTemporaryDir out;
+    QTemporaryDir temp;
 };
 
 } // namespace
@@ -115,6 +119,30 @@ TEST_F(ConvertCommandTest, ClipSizeCropAndWatermark) {
     ASSERT_FALSE(frame.isNull());
     EXPECT_GT(frame.pixelColor(40, 48).red(), 180) << "the picture is at its place";
     EXPECT_LT(frame.pixelColor(40, 48).green(), 90);
+}
+
+TEST_F(ConvertCommandTest, ARunKeepsTheWindowsScaledPicturesAndLeavesNothingBehind) {
+    // What the window keeps in the user's working folder while it is open.
+    const QString userTemp = temp.filePath(QStringLiteral("reelcaster-%1").arg(::getuid()));
+    const QString windowFolder =
+        userTemp + "/{B7AE1E92-DF16-425A-A984-453ECE6A6338}/5EE42FCD6CBC44CB27DE";
+    ASSERT_TRUE(QDir().mkpath(windowFolder));
+    QFile::setPermissions(userTemp,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QImage logo(20, 16, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    ASSERT_TRUE(logo.save(windowFolder + "/~TmpA1.png"));
+    const QString picture = out.filePath("logo.png");
+    ASSERT_TRUE(logo.save(picture));
+
+    const TProcessResult result =
+        Convert({"--size", "160x120", "--watermark-image", picture + "@30,40",
+                 testmedia::Path(testmedia::kVideoOnly)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(windowFolder + "/~TmpA1.png"));
+    EXPECT_EQ(QDir(userTemp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"{B7AE1E92-DF16-425A-A984-453ECE6A6338}"})
+        << "the run's own working folder is gone";
 }
 
 TEST_F(ConvertCommandTest, BadInputsAreReportedAndTheOthersConverted) {

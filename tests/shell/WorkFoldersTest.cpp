@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+
+#include <functional>
+
+#include <unistd.h>
 
 TEST(WorkFolders, MakeTempFileNameGivesFreshUpperCaseHexNames) {
     QTemporaryDir dir;
@@ -45,4 +50,51 @@ TEST(WorkFolders, ScaledWatermarkFolderLivesForOneRun) {
     EXPECT_TRUE(QFileInfo(work).isDir()) << "the working folder itself stays";
     RemoveScaledWatermarkFolder(); // nothing left to remove: no harm
     ReleaseSettings();
+}
+
+TEST(WorkFolders, TheTemporaryFolderIsPrivateToTheUser) {
+    QTemporaryDir system;
+    const QByteArray savedTmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", system.path().toUtf8());
+    const QString named = system.filePath(QStringLiteral("reelcaster-%1").arg(::getuid())) + '/';
+    const auto ownerOnly = [](const QString& folder) {
+        const QFileInfo info(folder);
+        return info.isDir() && !info.isSymLink() && (info.permissions() & 0x0077) == 0;
+    };
+
+    EXPECT_EQ(QueryTempPath(), named);
+    EXPECT_TRUE(ownerOnly(named));
+    EXPECT_EQ(QueryTempPath(), named) << "found again in place";
+
+    // Names that cannot be trusted are not used: another folder of the user's own instead.
+    QTemporaryDir elsewhere;
+    const struct {
+        const char* What;
+        std::function<bool()> Plant;
+    } untrusted[] = {
+        {"others may enter it",
+         [&] { return QFile::setPermissions(named, QFileDevice::Permissions(0x7777)); }},
+        {"a link to another folder",
+         [&] {
+             return QDir(named).removeRecursively() &&
+                    QFile::link(elsewhere.path(), named.chopped(1));
+         }},
+        {"a file",
+         [&] {
+             QFile::remove(named.chopped(1));
+             QFile file(named.chopped(1));
+             return file.open(QIODevice::WriteOnly);
+         }},
+    };
+    for (const auto& planted : untrusted) {
+        SCOPED_TRACE(planted.What);
+        ASSERT_TRUE(planted.Plant());
+        const QString chosen = QueryTempPath();
+        EXPECT_NE(chosen, named);
+        EXPECT_TRUE(chosen.startsWith(system.path() + '/'));
+        EXPECT_TRUE(ownerOnly(chosen));
+    }
+    qputenv("TMPDIR", savedTmpdir);
+    if (savedTmpdir.isEmpty())
+        qunsetenv("TMPDIR");
 }
