@@ -10,8 +10,11 @@ endif()
 
 # A copy of the media libraries in "LibAV" beside the executable wins over the system's.
 # DT_RUNPATH (not DT_RPATH) keeps LD_LIBRARY_PATH usable for debugging.
+# Built with the install path straight away: otherwise CMake pads the build tree's path with an
+# empty entry (room to rewrite it at install time), and an empty entry means the current folder.
 set(CMAKE_BUILD_RPATH "\$ORIGIN/LibAV")
 set(CMAKE_INSTALL_RPATH "\$ORIGIN/LibAV")
+set(CMAKE_BUILD_WITH_INSTALL_RPATH ON)
 add_link_options(-Wl,--enable-new-dtags -Wl,--as-needed)
 
 # AUTOMOC with Ninja does not rerun for a target when a header with Q_OBJECT is added to it
