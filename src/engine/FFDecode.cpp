@@ -5,7 +5,10 @@
 #include "engine/FFmpegException.h"
 #include "engine/MainThread.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <cmath>
 #include <limits>
@@ -45,6 +48,14 @@ int32_t ClampToInt32(int64_t value) {
     if (value < std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
+}
+
+// A local pipe, socket or character device: reading one may never end.
+bool IsStreamingNode(const QString& fileName) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
+        return false; // not a local name (a URL, a protocol) or missing: the library says why
+    return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || S_ISCHR(info.st_mode);
 }
 
 // Fills the fields video and audio share. The time base correction stays on the stream.
@@ -131,6 +142,13 @@ bool TCustomDecoder::LoadFile(const QString& fileName, const QString& formatName
             FLastErrMsg = QStringLiteral("Unknown input format: %1").arg(formatName);
             return false;
         }
+    }
+
+    // Opening a pipe or a terminal blocks in the kernel until a writer comes, where no
+    // interrupt check can reach: only a named device format reads such a thing.
+    if (format == nullptr && IsStreamingNode(fileName)) {
+        Fail(QStringLiteral("%1: Not a regular file").arg(fileName));
+        return false;
     }
 
     AVFormatContext* context = avformat_alloc_context();

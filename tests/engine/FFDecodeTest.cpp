@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 extern "C" {
@@ -110,6 +111,9 @@ TEST_F(DecoderTest, FilesThatCannotBeOpenedFailWithTheirMessage) {
     const QString unreadable = dir.filePath("unreadable.mp4");
     QFile::copy(testmedia::Path(testmedia::kH264Aac), unreadable);
     QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
+    // Nobody ever writes into it: opening it would wait for ever.
+    const QString pipe = dir.filePath("pipe.mp4");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const struct {
         QString Path;
         const char* Reason;
@@ -120,6 +124,8 @@ TEST_F(DecoderTest, FilesThatCannotBeOpenedFailWithTheirMessage) {
         {dir.path(), "Is a directory"},
         {dir.filePath("missing.mp4"), "No such file or directory"},
         {unreadable, geteuid() == 0 ? nullptr : "Permission denied"},
+        {pipe, "Not a regular file"},
+        {QStringLiteral("/dev/tty"), "Not a regular file"},
     };
     for (const auto& c : cases) {
         if (c.Reason == nullptr)
