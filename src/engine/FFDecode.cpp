@@ -223,7 +223,7 @@ void TCustomDecoder::RefreshFileInfo() {
         return;
 
     const int64_t containerSize = FContext->pb ? avio_size(FContext->pb) : -1;
-    FFileSize = containerSize;
+    FFileSize = containerSize < 0 ? -1 : containerSize; // an error code is no size
     if (containerSize <= 0) {
         const QFileInfo file(QString::fromUtf8(FContext->url ? FContext->url : ""));
         if (file.exists() && !file.isDir())

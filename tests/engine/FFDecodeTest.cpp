@@ -284,4 +284,14 @@ TEST_F(DecoderTest, AttachedContextEdgeCases) {
     decoder.AttachFormatContext(context);
     EXPECT_EQ(decoder.FileSize(), -1);
     decoder.CloseFile();
+
+    // A stream that cannot tell its size answers with an error code, which is no size either.
+    uint8_t* buffer = static_cast<uint8_t*>(av_malloc(4096));
+    context->pb = avio_alloc_context(buffer, 4096, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_LT(avio_size(context->pb), -1);
+    decoder.AttachFormatContext(context);
+    EXPECT_EQ(decoder.FileSize(), -1);
+    decoder.CloseFile();
+    av_freep(&context->pb->buffer);
+    avio_context_free(&context->pb);
 }
