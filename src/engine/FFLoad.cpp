@@ -40,23 +40,37 @@ QString ModuleName(const QString& folder, const QString& fileName) {
 
 // The already mapped module of that name, referenced once more; null when it is not the one
 // in use.
-void* OpenModule(const QString& name, QString* error) {
-    void* handle = ::dlopen(name.toUtf8().constData(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) {
-        QString reason = QString::fromLocal8Bit(::dlerror());
-        if (reason.startsWith(name + QStringLiteral(": ")))
-            reason.remove(0, name.size() + 2);
-        *error = QStringLiteral("Load library %1 error: %2").arg(name, reason);
-    }
-    return handle;
-}
-
 QString ModulePath(void* handle, const QString& fallback) {
     link_map* map = nullptr;
     if (::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr &&
         map->l_name[0] != '\0')
         return QString::fromLocal8Bit(map->l_name);
     return fallback;
+}
+
+// Why `name` is not the module in use when the loader gave no reason: it is another copy of a
+// library the program already runs with.
+QString NotInUseReason(const QString& name) {
+    const QString fileName = QFileInfo(name).fileName();
+    void* inUse = ::dlopen(fileName.toUtf8().constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (inUse == nullptr)
+        return QStringLiteral("not the copy this program runs with");
+    const QString path = ModulePath(inUse, fileName);
+    ::dlclose(inUse);
+    return QStringLiteral("this program already runs with %1").arg(path);
+}
+
+void* OpenModule(const QString& name, QString* error) {
+    void* handle = ::dlopen(name.toUtf8().constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle == nullptr) {
+        const char* loaderText = ::dlerror();
+        QString reason =
+            loaderText != nullptr ? QString::fromLocal8Bit(loaderText) : NotInUseReason(name);
+        if (reason.startsWith(name + QStringLiteral(": ")))
+            reason.remove(0, name.size() + 2);
+        *error = QStringLiteral("Load library %1 error: %2").arg(name, reason);
+    }
+    return handle;
 }
 
 QString VersionText(unsigned version) {

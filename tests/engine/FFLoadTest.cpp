@@ -8,7 +8,11 @@
 #include "common/SilentServer.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
+
+#include <dlfcn.h>
+#include <link.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -48,6 +52,25 @@ TEST(Loader, AFolderWithoutCopiesFallsBackToTheSystemsSearch) {
     TFFLoader loader;
     loader.SetLibraryPath(empty.path());
     EXPECT_TRUE(loader.LoadLibraries(TLibrarySet::All())) << loader.LastError().toStdString();
+}
+
+TEST(Loader, ACopyInTheFolderOtherThanTheOneInUseFailsWithAReason) {
+    const QString name = QStringLiteral("libavutil.so.%1").arg(LIBAVUTIL_VERSION_MAJOR);
+    void* inUse = ::dlopen(name.toUtf8().constData(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(inUse, nullptr);
+    link_map* map = nullptr;
+    ASSERT_EQ(::dlinfo(inUse, RTLD_DI_LINKMAP, &map), 0);
+    const QString inUsePath = QString::fromLocal8Bit(map->l_name);
+    ::dlclose(inUse);
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(QFile::copy(inUsePath, folder.filePath(name)));
+    TFFLoader loader;
+    loader.SetLibraryPath(folder.path());
+    EXPECT_FALSE(loader.LoadLibraries({LibAVUtil}));
+    EXPECT_EQ(loader.LastError(), QStringLiteral("Load library %1 error: this program already "
+                                                 "runs with %2")
+                                      .arg(folder.filePath(name), inUsePath));
 }
 
 TEST(Loader, OneMissingLibraryFailsTheWholeSet) {
