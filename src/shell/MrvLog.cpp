@@ -80,7 +80,10 @@ void StartActivityLog(const QString& dataFolder) {
     const QString logFolder = WithTrailingSlash(dataFolder) + QStringLiteral("Log");
     QDir().mkpath(logFolder);
     RotateLogFiles(logFolder);
-    ProcessLog() = TMrvLog(LogFileName(logFolder, 1));
+    // Still there when it could not be moved: a run never continues an older run's log.
+    const QString first = LogFileName(logFolder, 1);
+    QFile::remove(first);
+    ProcessLog() = TMrvLog(first);
 }
 
 void ReleaseActivityLog() {

@@ -111,6 +111,19 @@ TEST(ActivityLog, RotationSkipsMissingNumbers) {
     EXPECT_FALSE(QFile::exists(dir.filePath("log10.txt")));
 }
 
+TEST(ActivityLog, ARunStartsAFreshFileEvenWhenTheOldOneCannotMove) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("Log/log2.txt"))); // a folder: the rename fails
+    QFile old(dir.filePath("Log/log1.txt"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("older run\r\n");
+    old.close();
+    StartActivityLog(dir.path());
+    ActivityLog().WriteInfo(QStringLiteral("this run"));
+    ReleaseActivityLog();
+    EXPECT_EQ(ReadAll(dir.filePath("Log/log1.txt")).count('\n'), 1);
+}
+
 TEST(ActivityLog, AnEntryThatCannotBeWrittenIsDroppedWithoutThrowing) {
     QTemporaryDir dir;
     // A folder where the file should be: every open fails.
