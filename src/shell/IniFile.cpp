@@ -62,6 +62,11 @@ QString TIniFile::ReadString(const QString& section, const QString& key,
 }
 
 bool TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    const auto breaksLine = [](const QString& text) {
+        return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+    };
+    if (breaksLine(section) || breaksLine(key) || breaksLine(value))
+        return false;
     QStringList lines = ReadLines(FFileName);
     const QString entry = key + QLatin1Char('=') + value;
 

@@ -16,7 +16,8 @@ public:
     QString ReadString(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) const;
 
-    // False when the file cannot be written; the file is then left unchanged.
+    // False when the file cannot be written, or when the key or the value holds a line break
+    // (it would add lines of its own: a section or another key); the file is then unchanged.
     bool WriteString(const QString& section, const QString& key, const QString& value);
 
 private:

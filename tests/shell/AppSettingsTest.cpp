@@ -102,6 +102,14 @@ TEST(IniFile, WriteKeepsOtherLinesAndAddsMissingSections) {
     EXPECT_EQ(ini.ReadString("c", "W"), "=4");
     EXPECT_EQ(ini.ReadString("A", "missing", "dflt"), "dflt");
     EXPECT_EQ(TIniFile(dir.filePath("none.ini")).ReadString("A", "x", "dflt"), "dflt");
+
+    // A folder name may hold a line break; written out it would forge lines of its own.
+    const QByteArray before = ReadAll(name);
+    for (const char* value : {"/v\n[A]\nx=forged", "/v\rx=forged"})
+        EXPECT_FALSE(ini.WriteString("B", "Y", value));
+    EXPECT_FALSE(ini.WriteString("B", "k\nx", "1"));
+    EXPECT_FALSE(ini.WriteString("B\n[A]", "x", "1"));
+    EXPECT_EQ(ReadAll(name), before);
 }
 
 TEST(WebAddresses, FromUrlCfg) {
