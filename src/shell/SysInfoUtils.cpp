@@ -41,7 +41,8 @@ QSize PrimaryScreenSize() {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
         return QSize(0, 0);
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->size() : QSize(0, 0);
+    // Qt gives the size in scaled units: the screen's pixels are that times the scale.
+    return screen ? (QSizeF(screen->size()) * screen->devicePixelRatio()).toSize() : QSize(0, 0);
 }
 
 QString ProgramVersionText() {

@@ -32,9 +32,10 @@ QByteArray ReadAll(const QString& fileName) {
 class StartupTest : public ::testing::Test {
 protected:
     // A process of the application using `home` as its data and resource folder.
-    std::unique_ptr<QProcess> Start() {
+    std::unique_ptr<QProcess> Start(const QString& scaleFactor = QStringLiteral("1")) {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_SCALE_FACTOR", scaleFactor);
         env.insert("REELCASTER_HOME", home.path());
         env.insert("TMPDIR", temp.path());
         env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -80,11 +81,18 @@ TEST_F(StartupTest, FirstStartWithAnEmptyDataFolder) {
     EXPECT_EQ(log.mid(19, 4 + 69), "    " + QByteArray(69, '=')) << log.toStdString();
     EXPECT_FALSE(QFileInfo::exists(home.filePath("Log/log2.txt")));
 
-    // The next start keeps the first run's log as log2.txt.
-    auto again = Start();
+    // The next start keeps the first run's log as log2.txt. The screen is logged in pixels,
+    // whatever the desktop's scale.
+    auto again = Start(QStringLiteral("2"));
     ASSERT_TRUE(WaitForMainWindow(true));
     Terminate(*again);
     EXPECT_EQ(ReadAll(home.filePath("Log/log2.txt")), log);
+    const auto metrics = [](const QByteArray& text) {
+        const qsizetype at = text.indexOf("Metrics:");
+        return at < 0 ? QByteArray() : text.mid(at, text.indexOf('\r', at) - at);
+    };
+    EXPECT_FALSE(metrics(log).isEmpty());
+    EXPECT_EQ(metrics(ReadAll(home.filePath("Log/log1.txt"))), metrics(log));
 }
 
 TEST_F(StartupTest, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
