@@ -35,8 +35,11 @@ QString ResourceFolder() {
 QString DataFolder() {
     QString folder = HomeOverride();
     if (folder.isEmpty()) {
+        // A portable copy (it carries its own resources) keeps its files beside it; an
+        // installed one never writes into the programs' folder, even when run by root.
         folder = ExecutableFolder();
-        if (!QFileInfo(folder).isWritable()) {
+        if (!QFileInfo::exists(folder + QStringLiteral("Format.dat")) ||
+            !QFileInfo(folder).isWritable()) {
             folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                      QStringLiteral("/Reelcaster");
         }

@@ -16,8 +16,9 @@ QString ExecutableFolder();
 // (the build tree, a portable copy), else the installed data folder.
 QString ResourceFolder();
 
-// "Reelcaster.ini", "Log/", "Output/", "Snapshot/": the executable's folder when it is
-// writable (portable use), else the per-user data folder. Created when missing.
+// "Reelcaster.ini", "Log/", "Output/", "Snapshot/": the executable's folder when it is a
+// writable portable copy (it holds "Format.dat"), else the per-user data folder. Created when
+// missing.
 QString DataFolder();
 
 // Appends '/' unless the path already ends with one.

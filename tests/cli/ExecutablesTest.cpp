@@ -1,8 +1,13 @@
 #include "common/Process.h"
+#include "common/TestMedia.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 // The library search path written into both programs: a copy of the media libraries beside the
 // program comes first, and no entry may be empty (an empty one means the current folder, where
@@ -18,5 +23,36 @@ TEST(Executables, SearchTheirOwnLibraryFolderAndNeverTheCurrentOne) {
             QRegularExpression(R"(\(RUNPATH\)\s+Library runpath: \[(.*)\])").match(dynamic);
         ASSERT_TRUE(runpath.hasMatch()) << dynamic.toStdString();
         EXPECT_EQ(runpath.captured(1), "$ORIGIN/LibAV");
+    }
+}
+
+// Where a copy of the program keeps its files when nothing names a folder: beside itself when
+// it is a portable copy (it carries its own "Format.dat"), else in the user's data folder, never
+// in an installed programs' folder (which root could write into).
+TEST(Executables, APortableCopyWritesBesideItselfAndAnInstalledOneInTheUsersFolder) {
+    for (const bool portable : {true, false}) {
+        SCOPED_TRACE(portable ? "portable" : "installed");
+        QTemporaryDir programs;
+        QTemporaryDir userData;
+        const QString program = programs.filePath("reelcaster-cli");
+        ASSERT_TRUE(QFile::copy(REELCASTER_CLI_PATH, program));
+        if (portable) {
+            ASSERT_TRUE(QFile::copy(REELCASTER_FORMAT_FILE, programs.filePath("Format.dat")));
+        }
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("REELCASTER_HOME");
+        env.insert("XDG_DATA_HOME", userData.path());
+        env.insert("TMPDIR", userData.path());
+        process.setProcessEnvironment(env);
+        process.start(program, {"convert", testmedia::Path(testmedia::kAudioOnly)});
+        ASSERT_TRUE(process.waitForFinished(120000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+
+        const QString besideIt = programs.filePath("Output/audio_only.flv");
+        const QString usersOwn = userData.filePath("Reelcaster/Output/audio_only.flv");
+        EXPECT_EQ(QFileInfo::exists(besideIt), portable);
+        EXPECT_EQ(QFileInfo::exists(usersOwn), !portable);
     }
 }
