@@ -318,6 +318,9 @@ private:
     bool FVideoInputHookOn = true;
     bool FVideoOutputHookOn = true;
     bool FOutputHookBitmapValid = false;
+    // Set by the worker around its input reads: a stop abandons a blocking read, never a write
+    // (a write cut short would leave the output without its ending).
+    bool FReadingInput = false;
     int64_t FLastPreview = 0;
     bool FPreviewDue = true;
 

@@ -62,7 +62,8 @@ bool TCustomFFmpeg::IOTimedOut(void* sender) {
 }
 
 bool TCustomFFmpeg::StopRequestedCheck(void* sender) {
-    return static_cast<TCustomFFmpeg*>(sender)->FStopRequested.load();
+    const auto* job = static_cast<TCustomFFmpeg*>(sender);
+    return job->FReadingInput && job->FStopRequested.load();
 }
 
 TCustomFFmpeg::TTimedIO::TTimedIO(TCustomFFmpeg& job)
@@ -160,7 +161,10 @@ void TCustomFFmpeg::Stop(bool wait) {
     FStopRequested = true;
     Resume();
     if (FWorker == nullptr) {
-        FIOStartTime = 0; // a blocking open on another thread gives up at its next check
+        // A blocking open on another thread gives up at its next check. A run on the calling
+        // thread sees the stop between packets and must still write its outputs' ends.
+        if (!FWorking)
+            FIOStartTime = 0;
         return;
     }
     if (!wait)

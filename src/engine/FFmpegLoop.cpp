@@ -175,7 +175,9 @@ void TCustomFFmpeg::RunLoop() {
 
         TInputFile& file = FInputFiles[fileIndex];
         FCurrentInput = fileIndex;
+        FReadingInput = true;
         const int result = av_read_frame(file.Context.get(), packet.get());
+        FReadingInput = false;
         if (result == AVERROR(EAGAIN)) {
             file.NoPacketNow = true;
             continue;
@@ -213,8 +215,8 @@ void TCustomFFmpeg::RunLoop() {
         }
     }
 
-    // The stop check would make every write fail from here on: the end is written under the
-    // I/O time-out instead.
+    // From here on only reads of the decoders' and encoders' leftovers and the outputs' writes
+    // remain: they run to the end, under the I/O time-out alone.
     InterruptCB().Remove(engine::CurrentThreadId(), this, &TCustomFFmpeg::StopRequestedCheck);
     for (size_t i = 0; i < FInputStreams.size(); ++i)
         FlushInput(static_cast<int>(i));

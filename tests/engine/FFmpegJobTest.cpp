@@ -586,6 +586,40 @@ TEST_F(JobTest, HooksAndPreviewsSeeThePictures) {
     EXPECT_GT(qGray(frame.pixel(20, 20)), 230) << "what the hook drew is in the output";
 }
 
+// A stop arrives while a picture is still to be written. Raw pictures are larger than the
+// output's write buffer, so every one of them reaches the file at once.
+TEST_F(JobTest, AStopInTheMiddleOfAPacketStillEndsTheOutput) {
+    for (const bool threaded : {true, false}) {
+        SCOPED_TRACE(threaded ? "on a worker" : "on the calling thread");
+        const QString output = Out(threaded ? "stopped1.avi" : "stopped2.avi");
+        TCustomFFmpeg job;
+        ASSERT_TRUE(job.OpenInputFile(testmedia::Path(testmedia::kH264Aac)));
+        job.SetCodec("vcodec", "rawvideo");
+        job.SetOption("an", "1");
+        ASSERT_GE(job.OpenOutputFile(output), 0);
+        int hooks = 0;
+        job.OnVideoOutputHook = [&](TCustomFFmpeg& running, TVideoHookData&) {
+            if (++hooks == 30)
+                running.Stop(false);
+        };
+        std::atomic<int> terminations{0};
+        job.OnTerminate = [&](TCustomFFmpeg&) { ++terminations; };
+        job.Start(threaded);
+        QDeadlineTimer ended(60000);
+        while (terminations == 0 && !ended.hasExpired())
+            QThread::msleep(10);
+        EXPECT_EQ(terminations, 1);
+        EXPECT_FALSE(job.Failed()) << job.ErrorText().toStdString();
+        EXPECT_FALSE(job.Finished());
+
+        const QJsonArray video = Streams(FFprobe(output), "video");
+        ASSERT_EQ(video.size(), 1) << "the output is readable";
+        const int frames = video[0]["nb_frames"].toString().toInt();
+        EXPECT_GE(frames, 30);
+        EXPECT_LT(frames, 150);
+    }
+}
+
 TEST_F(JobTest, AHangingRemoteInputTimesOut) {
     SilentServer server;
     TCustomFFmpeg job;
