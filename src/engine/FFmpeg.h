@@ -332,6 +332,10 @@ private:
     std::atomic<bool> FErrorFlag{false};
     std::atomic<int> FPreviewFlags{0};
     std::atomic<int64_t> FIOStartTime{INT64_MAX};
+    // How the I/O in hand was given up (TIOGiveUp), logged once that I/O has returned: the
+    // check itself runs under the interrupt registry's lock, where nothing may wait for the
+    // main thread.
+    std::atomic<int> FIOGaveUp{0};
     mutable std::mutex FControlLock; // error text, pause state
     std::condition_variable FResumed;
     bool FPaused = false;

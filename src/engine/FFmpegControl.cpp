@@ -51,13 +51,19 @@ AVFormatContext* TCustomFFmpeg::OutputContext(int index) const {
 
 // --- I/O time-out ---------------------------------------------------------------------
 
+namespace {
+
+enum TIOGiveUp { ioGoingOn, ioTimedOut, ioCanceled };
+
+} // namespace
+
 bool TCustomFFmpeg::IOTimedOut(void* sender) {
     auto* job = static_cast<TCustomFFmpeg*>(sender);
     const int64_t start = job->FIOStartTime.load();
     if (job->IOTimeout <= 0 || av_gettime_relative() - start <= int64_t(job->IOTimeout) * 1000)
         return false;
-    job->Log(llInfo, start == 0 ? QStringLiteral("connecting/reading/writing canceled")
-                                : QStringLiteral("connecting/reading/writing timeout"));
+    int goingOn = ioGoingOn;
+    job->FIOGaveUp.compare_exchange_strong(goingOn, start == 0 ? ioCanceled : ioTimedOut);
     return true;
 }
 
@@ -79,6 +85,11 @@ TCustomFFmpeg::TTimedIO::~TTimedIO() {
     int64_t expected = FJob.FIOStartTime.load();
     if (expected != 0)
         FJob.FIOStartTime.compare_exchange_strong(expected, INT64_MAX);
+    switch (FJob.FIOGaveUp.exchange(ioGoingOn)) {
+    case ioTimedOut: FJob.Log(llInfo, QStringLiteral("connecting/reading/writing timeout")); break;
+    case ioCanceled: FJob.Log(llInfo, QStringLiteral("connecting/reading/writing canceled")); break;
+    default: break;
+    }
 }
 
 // --- Start and end --------------------------------------------------------------------
