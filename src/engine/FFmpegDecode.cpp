@@ -186,9 +186,14 @@ int64_t TCustomFFmpeg::FrameDuration(const TInputStream& input, const AVFrame* f
 void TCustomFFmpeg::RateEmulation(const TInputStream& input) {
     if (!FSettings.RateEmulation)
         return;
-    const int64_t ahead = input.Pts - (av_gettime_relative() - input.WallStart);
-    if (ahead > 1000)
-        av_usleep(static_cast<unsigned>(ahead / 1000 * 1000));
+    // In short naps: a jump in the source's times must not keep a stop waiting.
+    constexpr int64_t kNap = 100000;
+    for (;;) {
+        const int64_t ahead = input.Pts - (av_gettime_relative() - input.WallStart);
+        if (ahead <= 1000 || FStopRequested)
+            return;
+        av_usleep(static_cast<unsigned>(std::min(ahead / 1000 * 1000, kNap)));
+    }
 }
 
 void TCustomFFmpeg::OutputVideo(int inputIndex, AVFrame* frame) {

@@ -620,6 +620,32 @@ TEST_F(JobTest, AStopInTheMiddleOfAPacketStillEndsTheOutput) {
     }
 }
 
+TEST_F(JobTest, AStopEndsTheWaitOfARateEmulationAcrossATimeJump) {
+    // 1000 s of nothing after the first second, in a container that keeps such jumps.
+    const QString source = Out("jump.mkv");
+    ASSERT_EQ(RunProgram("ffmpeg",
+                         {"-v", "error", "-f", "lavfi", "-i", "testsrc=s=160x120:r=25:d=3", "-vf",
+                          "setpts='if(gte(N,25),PTS+1000/TB,PTS)'", "-c:v", "mpeg4", source})
+                  .ExitCode,
+              0);
+    TCustomFFmpeg job;
+    job.SetOption("re", "1");
+    ASSERT_TRUE(job.OpenInputFile(source));
+    job.SetOption("vsync", "0");
+    ASSERT_GE(job.OpenOutputFile(Out("jump.avi")), 0);
+    std::atomic<int> pictures{0};
+    job.OnVideoOutputHook = [&](TCustomFFmpeg&, TVideoHookData&) { ++pictures; };
+    job.Start(true);
+    QDeadlineTimer past(20000);
+    while (pictures < 26 && !past.hasExpired())
+        QThread::msleep(10);
+    QElapsedTimer clock;
+    clock.start();
+    job.Stop(true);
+    EXPECT_LT(clock.elapsed(), 20000) << "the stop waited for the source's own time";
+    EXPECT_FALSE(job.Failed()) << job.ErrorText().toStdString();
+}
+
 TEST_F(JobTest, AHangingRemoteInputTimesOut) {
     SilentServer server;
     TCustomFFmpeg job;
