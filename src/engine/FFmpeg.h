@@ -220,6 +220,9 @@ private:
     bool InputsHaveKind(TStreamKind kind, bool everyFile) const;
     void CreateOutputStream(int fileIndex, TStreamKind kind);
     void WritePacket(TOutputStream& output, AVPacket* packet);
+    // A packet in the first filter's time base, or null for the end of the stream.
+    void FilterAndWrite(TOutputStream& output, AVPacket* packet);
+    void FlushBitstreamFilters();
     void InterleavePacket(AVFormatContext* context, AVPacket* packet);
 
     // Set-up (FFmpegSetup.cpp, FFmpegFilter.cpp)

@@ -221,6 +221,7 @@ void TCustomFFmpeg::RunLoop() {
     for (size_t i = 0; i < FInputStreams.size(); ++i)
         FlushInput(static_cast<int>(i));
     FlushEncoders();
+    FlushBitstreamFilters();
     for (size_t f = 0; f < FOutputFiles.size(); ++f) {
         TOutputFile& output = FOutputFiles[f];
         if (!output.HeaderWritten || (FJoin && f > 0))

@@ -305,40 +305,62 @@ void TCustomFFmpeg::CreateOutputStream(int fileIndex, TStreamKind kind) {
 // --- Writing packets -----------------------------------------------------------------
 
 void TCustomFFmpeg::WritePacket(TOutputStream& output, AVPacket* packet) {
-    AVFormatContext* context = FOutputFiles[output.FileIndex].Context.get();
     packet->stream_index = output.Index;
     if (output.BitstreamFilters.empty()) {
-        InterleavePacket(context, packet);
+        InterleavePacket(FOutputFiles[output.FileIndex].Context.get(), packet);
         return;
     }
+    // The filters were set up before the header was written, in the stream's time base of
+    // then; the muxer may have chosen another one since.
+    av_packet_rescale_ts(packet, output.Stream->time_base,
+                         output.BitstreamFilters.front()->time_base_in);
+    FilterAndWrite(output, packet);
+}
+
+void TCustomFFmpeg::FlushBitstreamFilters() {
+    for (TOutputStream& output : FOutputStreams) {
+        if (!output.BitstreamFilters.empty() && FOutputFiles[output.FileIndex].HeaderWritten)
+            FilterAndWrite(output, nullptr);
+    }
+}
+
+void TCustomFFmpeg::FilterAndWrite(TOutputStream& output, AVPacket* packet) {
+    const bool atEnd = packet == nullptr;
     // Through each filter in turn; a filter may hold a packet back or give several.
     std::vector<ffmpeg::PacketPtr> pending;
-    pending.push_back(ffmpeg::MakePacket());
-    av_packet_move_ref(pending.back().get(), packet);
+    if (!atEnd) {
+        pending.push_back(ffmpeg::MakePacket());
+        av_packet_move_ref(pending.back().get(), packet);
+    }
     for (ffmpeg::BsfPtr& filter : output.BitstreamFilters) {
         std::vector<ffmpeg::PacketPtr> produced;
-        for (ffmpeg::PacketPtr& in : pending) {
-            int result = av_bsf_send_packet(filter.get(), in.get());
+        const auto feed = [&](AVPacket* in) {
+            int result = av_bsf_send_packet(filter.get(), in);
             while (result >= 0) {
                 ffmpeg::PacketPtr out = ffmpeg::MakePacket();
                 result = av_bsf_receive_packet(filter.get(), out.get());
                 if (result >= 0)
                     produced.push_back(std::move(out));
             }
-            if (result != AVERROR(EAGAIN) && result != AVERROR_EOF) {
-                const QString text = QStringLiteral("%1 failed for stream %2, codec %3: %4")
-                                         .arg(QString::fromUtf8(filter->filter->name))
-                                         .arg(output.Index)
-                                         .arg(output.Copy ? QStringLiteral("copy")
-                                                          : QString::fromUtf8(output.Encoder->name),
-                                              engine::ErrorText(result));
-                if (FSettings.ExitOnError)
-                    throw FFmpegException(text);
-                Log(llError, text);
-            }
-        }
+            if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+                return;
+            const QString text = QStringLiteral("%1 failed for stream %2, codec %3: %4")
+                                     .arg(QString::fromUtf8(filter->filter->name))
+                                     .arg(output.Index)
+                                     .arg(output.Copy ? QStringLiteral("copy")
+                                                      : QString::fromUtf8(output.Encoder->name),
+                                          engine::ErrorText(result));
+            if (FSettings.ExitOnError)
+                throw FFmpegException(text);
+            Log(llError, text);
+        };
+        for (ffmpeg::PacketPtr& in : pending)
+            feed(in.get());
+        if (atEnd)
+            feed(nullptr); // what the filter still holds comes out now
         pending = std::move(produced);
     }
+    AVFormatContext* context = FOutputFiles[output.FileIndex].Context.get();
     for (ffmpeg::PacketPtr& out : pending) {
         out->stream_index = output.Index;
         av_packet_rescale_ts(out.get(), output.BitstreamFilters.back()->time_base_out,

@@ -646,6 +646,34 @@ TEST_F(JobTest, AStopEndsTheWaitOfARateEmulationAcrossATimeJump) {
     EXPECT_FALSE(job.Failed()) << job.ErrorText().toStdString();
 }
 
+// The muxer picks its own time base when it writes the header (FLV counts milliseconds, MPEG-TS
+// 1/90000 s): packets through bitstream filters must still keep their times.
+TEST_F(JobTest, BitstreamFiltersKeepThePacketTimes) {
+    const struct {
+        const char* Output;
+        const char* VideoCodec;
+        const char* Filter;
+    } cases[] = {
+        {"filtered.flv", "flv", "null"},
+        {"filtered.ts", "copy", "h264_mp4toannexb"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Output);
+        const RunResult result =
+            Convert(testmedia::Path(testmedia::kVideoOnly), Out(c.Output), [&](TCustomFFmpeg& job) {
+                job.SetCodec("vcodec", c.VideoCodec);
+                job.SetOption("vbsf", c.Filter);
+            });
+        ASSERT_TRUE(result.Finished) << result.Error.toStdString();
+        const QJsonArray packets = FFprobePackets(Out(c.Output), "v:0");
+        ASSERT_EQ(packets.size(), 150) << "none held back at the end";
+        double last = -1;
+        for (const QJsonValue& packet : packets)
+            last = std::max(last, packet["pts_time"].toString().toDouble());
+        EXPECT_NEAR(last - packets[0]["pts_time"].toString().toDouble(), 149 / 30.0, 0.05);
+    }
+}
+
 TEST_F(JobTest, AHangingRemoteInputTimesOut) {
     SilentServer server;
     TCustomFFmpeg job;
