@@ -111,6 +111,14 @@ void TCustomFFmpeg::ProcessPacket(int inputIndex, const AVPacket* packet) {
         return;
     }
 
+    // Decoded for some outputs; those that copy the stream still get the packet as it is.
+    if (packet != nullptr && StartReached(input.Pts)) {
+        for (TOutputStream& output : FOutputStreams) {
+            if (output.SourceIndex == inputIndex && output.Copy)
+                CopyPacket(output, input, packet);
+        }
+    }
+
     AVCodecContext* decoder = input.DecoderContext.get();
     if (decoder->codec_type == AVMEDIA_TYPE_SUBTITLE) {
         DecodeSubtitle(inputIndex, packet);

@@ -674,6 +674,23 @@ TEST_F(JobTest, BitstreamFiltersKeepThePacketTimes) {
     }
 }
 
+TEST_F(JobTest, OneSourceStreamEncodedForOneOutputAndCopiedIntoAnother) {
+    TCustomFFmpeg job;
+    ASSERT_TRUE(job.OpenInputFile(testmedia::Path(testmedia::kVideoOnly)));
+    job.SetCodec("vcodec", "flv");
+    ASSERT_GE(job.OpenOutputFile(Out("encoded.flv")), 0);
+    job.SetCodec("vcodec", "copy");
+    ASSERT_GE(job.OpenOutputFile(Out("copied.mp4")), 0);
+    const RunResult result = Run(job);
+    ASSERT_TRUE(result.Finished) << result.Error.toStdString();
+    for (const char* output : {"encoded.flv", "copied.mp4"}) {
+        SCOPED_TRACE(output);
+        EXPECT_EQ(FFprobePackets(Out(output), "v:0").size(), 150);
+        EXPECT_NEAR(Duration(FFprobe(Out(output))), 5.0, 0.1);
+    }
+    EXPECT_EQ(Streams(FFprobe(Out("copied.mp4")), "video")[0]["codec_name"], "h264");
+}
+
 TEST_F(JobTest, AHangingRemoteInputTimesOut) {
     SilentServer server;
     TCustomFFmpeg job;
