@@ -171,6 +171,8 @@ public:
     // The preview window's picture (preview flag pfWindow); the owner draws it.
     std::function<void(TCustomFFmpeg&, const QImage&, int64_t pts)> OnPreviewWindow;
     std::function<void(TCustomFFmpeg&, AVFormatContext*)> OnBeforeFindStreamInfo;
+    // Each decoded audio frame: `size` bytes of all channels interleaved, in the packed
+    // `sampleFormat`.
     std::function<void(TCustomFFmpeg&, int64_t pts, uint8_t* samples, int size, int sampleRate,
                        int channels, int sampleFormat)>
         OnAudioHook;
@@ -223,6 +225,7 @@ private:
     // A packet in the first filter's time base, or null for the end of the stream.
     void FilterAndWrite(TOutputStream& output, AVPacket* packet);
     void FlushBitstreamFilters();
+    void RunAudioHook(const TInputStream& input, const AVFrame* frame);
     void InterleavePacket(AVFormatContext* context, AVPacket* packet);
 
     // Set-up (FFmpegSetup.cpp, FFmpegFilter.cpp)
@@ -324,6 +327,7 @@ private:
     // Set by the worker around its input reads: a stop abandons a blocking read, never a write
     // (a write cut short would leave the output without its ending).
     bool FReadingInput = false;
+    std::vector<uint8_t> FAudioHookBuffer; // interleaved samples for the audio hook, grow-only
     int64_t FLastPreview = 0;
     bool FPreviewDue = true;
 

@@ -7,6 +7,7 @@
 #include "engine/FFmpegException.h"
 
 #include <algorithm>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/time.h>
@@ -159,13 +160,8 @@ void TCustomFFmpeg::ProcessPacket(int inputIndex, const AVPacket* packet) {
         } else {
             input.NextPts =
                 input.Pts + av_rescale(frame->nb_samples, AV_TIME_BASE, frame->sample_rate);
-            if (OnAudioHook) {
-                const int size = av_samples_get_buffer_size(
-                    nullptr, frame->ch_layout.nb_channels, frame->nb_samples,
-                    static_cast<AVSampleFormat>(frame->format), 1);
-                OnAudioHook(*this, input.Pts, frame->extended_data[0], size, frame->sample_rate,
-                            frame->ch_layout.nb_channels, frame->format);
-            }
+            if (OnAudioHook)
+                RunAudioHook(input, frame);
             if (FSettings.AudioVolume != 256 && av_frame_make_writable(frame) >= 0)
                 ApplyVolume(frame, FSettings.AudioVolume);
             for (TOutputStream& output : FOutputStreams) {
@@ -176,6 +172,32 @@ void TCustomFFmpeg::ProcessPacket(int inputIndex, const AVPacket* packet) {
         av_frame_unref(FDecodedFrame.get());
         RateEmulation(input);
     }
+}
+
+void TCustomFFmpeg::RunAudioHook(const TInputStream& input, const AVFrame* frame) {
+    const auto format = static_cast<AVSampleFormat>(frame->format);
+    const int channels = frame->ch_layout.nb_channels;
+    const int size = av_samples_get_buffer_size(nullptr, channels, frame->nb_samples, format, 1);
+    if (size <= 0)
+        return;
+    if (!av_sample_fmt_is_planar(format) || channels == 1) {
+        OnAudioHook(*this, input.Pts, frame->extended_data[0], size, frame->sample_rate, channels,
+                    av_get_packed_sample_fmt(format));
+        return;
+    }
+    // Decoders mostly give one plane per channel: the hook gets all channels interleaved.
+    const int bytes = av_get_bytes_per_sample(format);
+    if (FAudioHookBuffer.size() < size_t(size))
+        FAudioHookBuffer.resize(size_t(size));
+    uint8_t* to = FAudioHookBuffer.data();
+    for (int sample = 0; sample < frame->nb_samples; ++sample) {
+        for (int channel = 0; channel < channels; ++channel) {
+            std::memcpy(to, frame->extended_data[channel] + size_t(sample) * bytes, size_t(bytes));
+            to += bytes;
+        }
+    }
+    OnAudioHook(*this, input.Pts, FAudioHookBuffer.data(), size, frame->sample_rate, channels,
+                av_get_packed_sample_fmt(format));
 }
 
 int64_t TCustomFFmpeg::FrameDuration(const TInputStream& input, const AVFrame* frame) const {

@@ -691,6 +691,39 @@ TEST_F(JobTest, OneSourceStreamEncodedForOneOutputAndCopiedIntoAnother) {
     EXPECT_EQ(Streams(FFprobe(Out("copied.mp4")), "video")[0]["codec_name"], "h264");
 }
 
+TEST_F(JobTest, TheAudioHookGetsEveryChannelInterleaved) {
+    // AAC decodes into one plane per channel.
+    for (const char* source : {testmedia::kH264Aac, testmedia::kSixChannels}) {
+        SCOPED_TRACE(source);
+        TCustomFFmpeg job;
+        ASSERT_TRUE(job.OpenInputFile(testmedia::Path(source)));
+        job.SetOption("vn", "1");
+        job.SetChannels(2);
+        ASSERT_GE(job.OpenOutputFile(Out("hooked.mp3")), 0);
+        double seconds = 0;
+        int channelsSeen = 0;
+        int formatSeen = AV_SAMPLE_FMT_NONE;
+        double lastSample = 0;
+        job.OnAudioHook = [&](TCustomFFmpeg&, int64_t, uint8_t* data, int size, int rate,
+                              int channels, int format) {
+            channelsSeen = channels;
+            formatSeen = format;
+            const int frameBytes = channels * av_get_bytes_per_sample(AVSampleFormat(format));
+            ASSERT_EQ(size % frameBytes, 0);
+            seconds += double(size / frameBytes) / rate;
+            // Every byte handed over is there to read.
+            lastSample = reinterpret_cast<const float*>(data)[size / 4 - 1];
+        };
+        const RunResult result = Run(job);
+        ASSERT_TRUE(result.Finished) << result.Error.toStdString();
+        EXPECT_EQ(formatSeen, AV_SAMPLE_FMT_FLT);
+        EXPECT_EQ(channelsSeen, std::string(source) == testmedia::kSixChannels ? 6 : 2);
+        EXPECT_NEAR(seconds, 5.0, 0.1);
+        EXPECT_LE(std::abs(lastSample), 1.0);
+        QFile::remove(Out("hooked.mp3"));
+    }
+}
+
 TEST_F(JobTest, AHangingRemoteInputTimesOut) {
     SilentServer server;
     TCustomFFmpeg job;
