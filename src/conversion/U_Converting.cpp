@@ -206,11 +206,10 @@ void TConvertingfrm::FirstShow() {
 
 void TConvertingfrm::tmrConvertTimer() {
     tmrConvert->stop();
-    btnOK->setFocus();
     Log(false, QStringLiteral("Enter TConvertingfrm"));
     FPreviewTask = -1;
-    FClock.start();
     FBatch.Build(FList, *ReplaceQuestion);
+    FClock.start(); // after the overwrite questions, whose answers take the user's time
     lblperent->setText(FBatch.InitialCounter());
     if (FFEncoder.TaskCount() == 0) {
         // Items that were tried and could not be opened must not pass unnoticed.
@@ -224,6 +223,7 @@ void TConvertingfrm::tmrConvertTimer() {
     }
     FFEncoder.StartTask(1);
     btnOK->setEnabled(true);
+    btnOK->setFocus(); // a disabled button cannot take it
     Log(false, QStringLiteral("Convert Start"));
     ShowTimes(0);
 }
@@ -289,7 +289,8 @@ void TConvertingfrm::FFEncoderTerminate(const TTerminateInfo& info) {
 }
 
 void TConvertingfrm::BatchDone(bool allConverted) {
-    if (FLeft) // cancelled while the notice was on its way
+    // Cancelled while the notice was on its way: the stop lets queued events through.
+    if (FLeft || FStopping)
         return;
     // The run ended while the user is asked whether to quit: the answer decides.
     if (FAskingToQuit) {

@@ -164,10 +164,12 @@ TEST_F(ConvertingWindowTest, AnItemThatCannotBeOpenedIsCountedAndTheOthersConver
     QObject::connect(&sampler, &QTimer::timeout, sample);
     sampler.start(1);
     bool visibleAtMessage = false;
+    bool pauseFocused = false;
     // The last task's report, its end and the batch notice may all be handled before the timer
     // fires again: what the window shows at the notice is sampled there.
     prompts.OnCall = [&](const QString&) {
         visibleAtMessage = window.isVisible();
+        pauseFocused = window.focusWidget() == window.btnOK;
         sample();
     };
 
@@ -184,6 +186,7 @@ TEST_F(ConvertingWindowTest, AnItemThatCannotBeOpenedIsCountedAndTheOthersConver
 
     EXPECT_EQ(prompts.Calls, QStringList({"Beep", kSomeFailed}));
     EXPECT_TRUE(visibleAtMessage) << "the message must come before the window closes";
+    EXPECT_TRUE(pauseFocused) << "Space pauses";
     EXPECT_EQ(window.prgtotal->value(), 100);
     EXPECT_EQ(OutputFiles(), QStringList({"a.flv", "c.flv"}));
     EXPECT_NEAR(DurationSeconds(output + "c.flv"), 5.0, 0.2);
