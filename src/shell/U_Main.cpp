@@ -356,9 +356,13 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
         MainIcon(TMainIcon::Logo, 96).paint(&painter, QRect(92, 73, 96, 96));
     }
     display->SetPicture(backdrop);
-    display->setFixedSize(280, 243);
+    // 280 x 243 when there is room; shorter on small screens, where the window is smaller.
+    display->setFixedWidth(280);
+    display->setMinimumHeight(200);
+    display->setMaximumHeight(243);
+    display->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     Perview = display;
-    column->addWidget(Perview, 0, Qt::AlignHCenter);
+    column->addWidget(Perview, 1, Qt::AlignHCenter); // first to grow, up to its full height
 
     TrckVideo = new QSlider(Qt::Horizontal, panel);
     TrckVideo->setObjectName(QStringLiteral("TrckVideo"));
@@ -394,7 +398,7 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
     buttons->addStretch(1);
     buttons->addWidget(btnOpen);
     column->addLayout(buttons);
-    column->addStretch(1);
+    column->addStretch(0);
 
     TmrStop = new QTimer(this);
     TmrStop->setObjectName(QStringLiteral("TmrStop"));
@@ -415,7 +419,7 @@ QWidget* TMainfrm::BuildBottomBar(QWidget* parent) {
     edtoutput = new QLineEdit(bar);
     edtoutput->setObjectName(QStringLiteral("edtoutput"));
     edtoutput->setReadOnly(true);
-    edtoutput->setMinimumWidth(300);
+    edtoutput->setMinimumWidth(200);
     btnChange = MakeButton(bar, "btnChange", TMainIcon::OpenFolder, QStringLiteral("Changing"), 0,
                            Qt::ToolButtonTextOnly);
     btnBrowse = MakeButton(bar, "btnBrowse", TMainIcon::OpenFolder, QStringLiteral("Browse"), 0,

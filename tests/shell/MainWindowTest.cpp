@@ -151,6 +151,15 @@ TEST_F(MainWindowTest, FirstShowSizeFitsSmallScreens) {
     for (const auto& c : cases)
         EXPECT_EQ(TMainfrm::FirstShowSize(c.screen), c.expected)
             << c.screen.width() << "x" << c.screen.height();
+
+    // The window's own layout lets it shrink that far; the player's display gives way first.
+    window->resize(TMainfrm::FirstShowSize({800, 600}));
+    EXPECT_EQ(window->size(), QSize(720, 540));
+    QApplication::sendPostedEvents();
+    EXPECT_GE(window->Perview->height(), 200);
+    window->resize(TMainfrm::FirstShowSize({1920, 1080}));
+    QApplication::sendPostedEvents();
+    EXPECT_EQ(window->Perview->size(), QSize(280, 243));
 }
 
 TEST_F(MainWindowTest, CommandModesFollowTheSelection) {
