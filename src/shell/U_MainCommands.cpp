@@ -46,7 +46,7 @@ const QStringList& TMainfrm::AddFilesFilters() {
             {"High-definition File(*.ts)", "*.TS"},
             {"Nullsoft Stream File(*.nsv)", "*.NSV"},
             {"Advanced System File(*.asf)", "*.ASF"},
-            {"All Files(*.*)", "*.*"},
+            {"All Files(*.*)", "*"}, // on Linux "*.*" would hide names without a dot
         };
         QStringList result;
         for (const auto& [description, patterns] : table) {

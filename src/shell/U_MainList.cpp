@@ -116,6 +116,9 @@ TJobListView::TJobListView(TJobList& list, QWidget* parent) : QTreeView(parent),
     }
     setPalette(colours);
     setStyleSheet(QStringLiteral("QTreeView { border: none; }"));
+    QFont small = font(); // the desktop's sans font, at the list's 8 points
+    small.setPointSizeF(8);
+    setFont(small);
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TJobListView::ViewSelectionChanged);

@@ -467,7 +467,7 @@ TEST(MainWindowFilters, FilterListHasTheFormatsInOrderInBothLetterCases) {
     EXPECT_TRUE(filters[0].contains("*.F4V *.f4v *.DV *.dv)"));
     EXPECT_EQ(filters[1], "AVI Video File(*.avi) (*.AVI *.avi)");
     EXPECT_EQ(filters[9], "Quick Time File(*.mov; *.qt) (*.MOV *.mov *.QT *.qt)");
-    EXPECT_EQ(filters[17], "All Files(*.*) (*.*)");
+    EXPECT_EQ(filters[17], "All Files(*.*) (*)");
 }
 
 TEST_F(MainWindowTest, AClickInOutputNameStartsTheRenameOfACheckedRow) {
