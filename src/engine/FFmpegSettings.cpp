@@ -17,6 +17,9 @@ void TPendingSettings::ResetAfterInputOpen() {
     StartTime = fresh.StartTime;
     ProgramId = fresh.ProgramId;
     InputTimestampScales = fresh.InputTimestampScales;
+    InputTimeOffset = fresh.InputTimeOffset;
+    LoopInput = fresh.LoopInput;
+    VideoDiscard = fresh.VideoDiscard;
 }
 
 void TPendingSettings::ResetAfterOutputOpen() {
@@ -29,6 +32,10 @@ void TPendingSettings::ResetAfterOutputOpen() {
     AudioChannels = fresh.AudioChannels;
     ForcedKeyFrames = fresh.ForcedKeyFrames;
     OutputMetadata = fresh.OutputMetadata;
+    RecordingTimestamp = fresh.RecordingTimestamp;
+    LoopOutput = fresh.LoopOutput;
+    MuxPreload = fresh.MuxPreload;
+    MuxMaxDelay = fresh.MuxMaxDelay;
     for (TKindSettings& kind : Kinds)
         kind.Disabled = false;
 }
@@ -41,7 +48,9 @@ void TPendingSettings::ResetAfterStream(TStreamKind kind) {
     settings.Copy = false;
     settings.Language.clear();
     settings.BitstreamFilters.clear();
+    settings.Tag = 0;
     if (kind == TStreamKind::Video) {
+        BitsPerRawSample = fresh.BitsPerRawSample;
         FrameAspectRatio = fresh.FrameAspectRatio;
         VideoFilters = fresh.VideoFilters;
         ForcedKeyFrames = fresh.ForcedKeyFrames;
