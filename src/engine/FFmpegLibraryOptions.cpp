@@ -23,12 +23,15 @@ const AVOption* FindGeneric(const AVClass* const* cls, const char* name, int fla
     return av_opt_find(const_cast<AVClass**>(cls), name, nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ);
 }
 
-// In some codec's or format's own option table, but not among the generic options.
+// In some codec's or format's own option table (it may be a generic option as well: libx264's
+// "profile" is a name, the generic one a number).
 bool IsPrivateOption(const AVClass* cls, const char* name) {
-    const AVClass* const* object = &cls;
-    return FindGeneric(object, name) == nullptr &&
-           av_opt_find(const_cast<AVClass**>(object), name, nullptr, 0,
-                       AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ) != nullptr;
+    void* iterator = nullptr;
+    while (const AVClass* child = av_opt_child_class_iterate(cls, &iterator)) {
+        if (FindGeneric(&child, name) != nullptr)
+            return true;
+    }
+    return false;
 }
 
 QString Quoted(const char* format, const QByteArray& a) {
@@ -38,6 +41,16 @@ QString Quoted(const char* format, const QByteArray& a) {
 void LogRejected(const QString& value, const QString& name) {
     av_log(nullptr, AV_LOG_ERROR, "Invalid value \"%s\" for option \"%s\"\n",
            value.toUtf8().constData(), name.toUtf8().constData());
+}
+
+// The value an option set holds, given to the same option of a new context.
+void CopyOption(const void* from, void* to, const QByteArray& name, const QString& displayName) {
+    uint8_t* current = nullptr;
+    if (av_opt_get(const_cast<void*>(from), name.constData(), 0, &current) < 0)
+        return;
+    if (av_opt_set(to, name.constData(), reinterpret_cast<char*>(current), 0) < 0)
+        LogRejected(QString::fromUtf8(reinterpret_cast<char*>(current)), displayName);
+    av_free(current);
 }
 
 } // namespace
@@ -159,22 +172,19 @@ void TLibraryOptions::ApplyTo(AVCodecContext* context, bool encoding) const {
         if (pair.Kind && *pair.Kind != context->codec_type)
             continue;
         const QByteArray name = pair.Name.toUtf8();
-        if (set != nullptr && !pair.Private &&
-            av_opt_find(context, name.constData(), nullptr, flags, 0) != nullptr) {
-            uint8_t* current = nullptr;
-            if (av_opt_get(const_cast<AVCodecContext*>(set), name.constData(), 0, &current) >= 0) {
-                if (av_opt_set(context, name.constData(), reinterpret_cast<char*>(current), 0) < 0)
-                    LogRejected(QString::fromUtf8(reinterpret_cast<char*>(current)), pair.Name);
-                av_free(current);
-            }
-            continue;
-        }
-        if (context->priv_data != nullptr && context->codec != nullptr &&
+        const bool generic =
+            set != nullptr && av_opt_find(context, name.constData(), nullptr, flags, 0) != nullptr;
+        const bool own =
+            context->priv_data != nullptr && context->codec != nullptr &&
             context->codec->priv_class != nullptr &&
-            av_opt_find(context->priv_data, name.constData(), nullptr, 0, 0) != nullptr) {
+            av_opt_find(context->priv_data, name.constData(), nullptr, 0, 0) != nullptr;
+        // A codec's own option wins for a name given as private; the generic one otherwise.
+        if (own && (pair.Private || !generic)) {
             if (av_opt_set(context->priv_data, name.constData(), pair.Value.toUtf8().constData(),
                            0) < 0)
                 LogRejected(pair.Value, pair.Name);
+        } else if (generic) {
+            CopyOption(set, context, name, pair.Name);
         }
     }
 }
@@ -185,20 +195,16 @@ void TLibraryOptions::ApplyTo(AVFormatContext* context, bool output) const {
         if (pair.Kind)
             continue;
         const QByteArray name = pair.Name.toUtf8();
-        if (!pair.Private && av_opt_find(context, name.constData(), nullptr, flags, 0) != nullptr) {
-            uint8_t* current = nullptr;
-            if (av_opt_get(FFormat.get(), name.constData(), 0, &current) >= 0) {
-                if (av_opt_set(context, name.constData(), reinterpret_cast<char*>(current), 0) < 0)
-                    LogRejected(QString::fromUtf8(reinterpret_cast<char*>(current)), pair.Name);
-                av_free(current);
-            }
-            continue;
-        }
-        if (context->priv_data != nullptr &&
-            av_opt_find(context->priv_data, name.constData(), nullptr, 0, 0) != nullptr) {
+        const bool generic = av_opt_find(context, name.constData(), nullptr, flags, 0) != nullptr;
+        const bool own =
+            context->priv_data != nullptr &&
+            av_opt_find(context->priv_data, name.constData(), nullptr, 0, 0) != nullptr;
+        if (own && (pair.Private || !generic)) {
             if (av_opt_set(context->priv_data, name.constData(), pair.Value.toUtf8().constData(),
                            0) < 0)
                 LogRejected(pair.Value, pair.Name);
+        } else if (generic) {
+            CopyOption(FFormat.get(), context, name, pair.Name);
         }
     }
 }

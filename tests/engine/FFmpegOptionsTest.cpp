@@ -380,6 +380,8 @@ TEST_F(OptionsTest, AppliedPairsReachNewContexts) {
     job.SetOption("g", "75");
     job.SetOption("preset", "veryslow");
     job.SetOption("ab", "64000");
+    // libx264's own "profile" is a name; the generic option of that name is a number.
+    EXPECT_EQ(Failure("profile", "high"), QString());
     const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
     ASSERT_NE(x264, nullptr);
     ffmpeg::CodecContextPtr video(avcodec_alloc_context3(x264));
@@ -390,6 +392,10 @@ TEST_F(OptionsTest, AppliedPairsReachNewContexts) {
     ASSERT_GE(av_opt_get(video->priv_data, "preset", 0, &preset), 0);
     EXPECT_STREQ(reinterpret_cast<char*>(preset), "veryslow");
     av_free(preset);
+    uint8_t* profile = nullptr;
+    ASSERT_GE(av_opt_get(video->priv_data, "profile", 0, &profile), 0);
+    EXPECT_STREQ(reinterpret_cast<char*>(profile), "high");
+    av_free(profile);
 
     ffmpeg::CodecContextPtr audio(avcodec_alloc_context3(avcodec_find_encoder_by_name("aac")));
     job.LibraryOptions().ApplyTo(audio.get(), true);
