@@ -8,8 +8,8 @@ QString Path(const char* name) {
 
 QStringList PlayableFiles() {
     QStringList files;
-    for (const char* name :
-         {kH264Aac, kMpeg4Mp3Avi, kAudioOnly, kVideoOnly, kSixChannels, kUnusualName})
+    for (const char* name : {kH264Aac, kMpeg4Mp3Avi, kAudioOnly, kVideoOnly, kSixChannels,
+                             kUnusualName, kVariableRate, kDamagedMiddle})
         files << Path(name);
     return files;
 }
