@@ -9,7 +9,7 @@ QString Path(const char* name) {
 QStringList PlayableFiles() {
     QStringList files;
     for (const char* name : {kH264Aac, kMpeg4Mp3Avi, kAudioOnly, kVideoOnly, kSixChannels,
-                             kUnusualName, kVariableRate, kDamagedMiddle})
+                             kUnusualName, kVariableRate, kDamagedMiddle, kSeveralStreams})
         files << Path(name);
     return files;
 }

@@ -18,6 +18,8 @@ inline constexpr char kUnusualName[] = "Sommerfest – Café Zürich.mp4"; // co
 inline constexpr char kTruncated[] = "truncated.mp4";                  // first third of kH264Aac
 inline constexpr char kEmpty[] = "empty.mp4";                          // zero bytes
 inline constexpr char kRandomBytes[] = "random_bytes.mp4";             // 64 KiB of noise
+inline constexpr char kSeveralStreams[] = "several_streams.mkv"; // MPEG-4 3 s, AAC stereo 44100 Hz,
+                                                                 // MP3 mono 22050 Hz, subtitles
 inline constexpr char kVariableRate[] = "variable_rate.mkv"; // 30 fps 1 s, a 0.5 s gap, 60 fps 1 s
 inline constexpr char kDamagedMiddle[] = "damaged_middle.avi"; // kMpeg4Mp3Avi, noise halfway
 

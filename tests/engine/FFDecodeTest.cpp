@@ -106,6 +106,28 @@ TEST_F(DecoderTest, ProbesTheTestMedia) {
     }
 }
 
+TEST_F(DecoderTest, SeveralStreamsOfAKind) {
+    ASSERT_TRUE(decoder.LoadFile(testmedia::Path(testmedia::kSeveralStreams)));
+    EXPECT_EQ(decoder.StreamCount(), 4);
+    EXPECT_EQ(decoder.VideoStreamCount(), 1);
+    EXPECT_EQ(decoder.AudioStreamCount(), 2);
+    EXPECT_EQ(decoder.SubtitleStreamCount(), 1);
+    EXPECT_EQ(decoder.FirstAudioStreamIndex(), 1);
+    EXPECT_EQ(decoder.FirstSubtitleStreamIndex(), 3);
+
+    const struct {
+        int Index, SampleRate, Channels;
+    } tracks[] = {{-1, 44100, 2}, {1, 44100, 2}, {2, 22050, 1}};
+    for (const auto& track : tracks) {
+        TAudioStreamInfo audio;
+        ASSERT_TRUE(decoder.GetAudioStreamInfo(track.Index, audio)) << track.Index;
+        EXPECT_EQ(audio.SampleRate, track.SampleRate) << track.Index;
+        EXPECT_EQ(audio.Channels, track.Channels) << track.Index;
+    }
+    TAudioStreamInfo notAudio;
+    EXPECT_FALSE(decoder.GetAudioStreamInfo(3, notAudio)) << "the subtitles";
+}
+
 TEST_F(DecoderTest, FilesThatCannotBeOpenedFailWithTheirMessage) {
     QTemporaryDir dir;
     const QString unreadable = dir.filePath("unreadable.mp4");

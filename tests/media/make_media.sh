@@ -32,6 +32,14 @@ ff -f lavfi -i "$video_320x240_30" \
    -f lavfi -i "aevalsrc=0.3*sin(300*2*PI*t)|0.3*sin(400*2*PI*t)|0.3*sin(500*2*PI*t)|0.3*sin(600*2*PI*t)|0.3*sin(700*2*PI*t)|0.3*sin(800*2*PI*t):sample_rate=48000:channel_layout=5.1:duration=5" \
    -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 192k -shortest six_channels.mp4
 
+# Several streams of a kind: two sound tracks that differ, and subtitles.
+printf '1\n00:00:00,500 --> 00:00:02,000\nHello\n\n2\n00:00:02,500 --> 00:00:04,000\nWorld\n' > subtitles.srt
+ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=3" -f lavfi -i "$stereo_tone" \
+   -f lavfi -i "sine=frequency=300:sample_rate=22050:duration=3" -i subtitles.srt \
+   -map 0:v -map 1:a -map 2:a -map 3:s -c:v mpeg4 -q:v 5 -c:a:0 aac -b:a:0 96k \
+   -c:a:1 libmp3lame -b:a:1 64k -c:s srt -shortest several_streams.mkv
+rm subtitles.srt
+
 # A name with blanks and letters outside ASCII.
 cp h264_aac.mp4 "Sommerfest – Café Zürich.mp4"
 

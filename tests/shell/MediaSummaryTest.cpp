@@ -31,6 +31,12 @@ TEST(MediaSummary, LastStreamOfEachKind) {
                                       "Audio Encoder: [aac(AAC (Advanced "
                                       "Audio Coding))]\r\n" +
                                       blanks + "[48000 Hz, 6 Channels] 5 s"},
+        // The second sound track is the one described; Matroska gives the file's length only
+        // (the subtitles end at 4 s).
+        {testmedia::kSeveralStreams, blanks + "Video Encoder: [mpeg4(MPEG-4 part 2)]\r\n" + blanks +
+                                         "[160x120] 25.00 fps 4 s\r\n" + blanks +
+                                         "Audio Encoder: [mp3float(MP3 (MPEG audio layer 3))]\r\n" +
+                                         blanks + "[22050 Hz, 1 Channels] 4 s"},
     };
     TFFDecoder decoder;
     for (const auto& c : cases) {
