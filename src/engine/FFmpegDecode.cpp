@@ -228,6 +228,11 @@ void TCustomFFmpeg::RateEmulation(const TInputStream& input) {
 
 void TCustomFFmpeg::OutputVideo(int inputIndex, AVFrame* frame) {
     TInputStream& input = FInputStreams[inputIndex];
+    // Pictures decoded only to reach the start from the key picture before it end before 0:
+    // they are neither shown nor counted as dropped.
+    if (frame != nullptr && FInputFiles[input.FileIndex].Seeked &&
+        input.Pts + std::max<int64_t>(FrameDuration(input, frame), 1) <= 0)
+        return;
     for (TOutputStream& output : FOutputStreams) {
         if (output.SourceIndex != inputIndex || !output.EncodingNeeded)
             continue;

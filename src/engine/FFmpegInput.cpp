@@ -166,6 +166,7 @@ bool TCustomFFmpeg::OpenInputFile(const QString& fileName) {
     file.StreamCount = static_cast<int>(context->nb_streams);
     file.TimestampScales = FPending.InputTimestampScales;
     file.TimestampOffset = FPending.InputTimeOffset - (FSettings.CopyTimestamps ? 0 : seekTarget);
+    file.Seeked = startTime != 0 && !FSettings.CopyTimestamps;
 
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         AVStream* stream = context->streams[i];

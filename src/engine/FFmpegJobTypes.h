@@ -45,6 +45,7 @@ struct TInputFile {
     int FirstStream = 0;      // index of its first stream in the job's input streams
     int StreamCount = 0;
     int64_t TimestampOffset = 0;       // µs added to every packet time
+    bool Seeked = false;               // opened at a start time: times before 0 are lead-in
     QMap<int, double> TimestampScales; // stream index → scale
     // The library options given before this input: its decoders take them when opened.
     std::unique_ptr<TLibraryOptions> DecoderOptions;

@@ -200,6 +200,33 @@ TEST_F(JobTest, StartTimeAndRecordingTimeCutAPiece) {
     EXPECT_LT(difference(ours, source), difference(ours, before) / 4);
 }
 
+// Seeking lands on the key picture before the start (every second in the source); the pictures
+// decoded only to get there are neither shown nor counted as dropped.
+TEST_F(JobTest, AStartBetweenKeyPicturesBeginsAtThatPicture) {
+    const QString output = Out("between.flv");
+    TCustomFFmpeg job;
+    job.SetOption("ss", "1.5");
+    ASSERT_TRUE(job.OpenInputFile(testmedia::Path(testmedia::kVideoOnly)));
+    job.SetOption("t", "2");
+    DefaultFlvOutput(job, "");
+    ASSERT_GE(job.OpenOutputFile(output), 0);
+    int64_t firstHookTime = -1;
+    job.OnVideoOutputHook = [&](TCustomFFmpeg&, TVideoHookData& data) {
+        if (firstHookTime < 0)
+            firstHookTime = data.PTS;
+    };
+    const RunResult result = Run(job);
+    ASSERT_TRUE(result.Finished) << result.Error.toStdString();
+    // The recording time ends at the first packet past it, so pictures reordered behind it
+    // may be missing at the end.
+    EXPECT_NEAR(FFprobePackets(output, "v:0").size(), 60, 2);
+    EXPECT_GE(firstHookTime, 0);
+    std::lock_guard lock(logLock);
+    // A report of dropped pictures is logged whenever some were dropped.
+    EXPECT_TRUE(logged.filter(" drop=").isEmpty())
+        << logged.filter(" drop=").join("").toStdString();
+}
+
 TEST_F(JobTest, JoinedInputsFollowEachOther) {
     const QString output = Out("joined.flv");
     TCustomFFmpeg job;
