@@ -28,9 +28,10 @@ void Append(QString& chain, const QString& piece) {
 } // namespace
 
 QString FilterGraphPath(const QString& path) {
-    // The option parser splits at ':' and unquotes '\'' and '\\'; the graph parser splits at
-    // ',', ';' and brackets and unquotes the same; both drop blanks around a value.
-    return Escaped(Escaped(path, QStringLiteral("\\':")), QStringLiteral("\\'[],; "));
+    // The option parser splits at ':', reads text before a '=' as an option name and unquotes
+    // '\'' and '\\'; the graph parser splits at ',', ';' and brackets and unquotes the same; both
+    // drop blanks around a value.
+    return Escaped(Escaped(path, QStringLiteral("\\':=")), QStringLiteral("\\'[],; "));
 }
 
 void BuildEncodeParams(TFileOption& item, int taskIndex, QList<TTextWaterMark>& textWaterMarks) {

@@ -311,7 +311,7 @@ TEST_F(BatchTest, EveryProfileConvertsIntoItsContainer) {
 TEST_F(BatchTest, APictureWithAwkwardCharactersStillConverts) {
     QImage logo(32, 24, QImage::Format_RGB32);
     logo.fill(Qt::red);
-    const QString picture = dir.filePath("logo, [v2]; it's: best.png");
+    const QString picture = dir.filePath("logo, [v2]; it's: a=b best.png");
     ASSERT_TRUE(logo.save(picture));
     TJobRow* row = Add(testmedia::Path(testmedia::kH264Aac));
     row->Item.WaterMarkType = 1;

@@ -116,6 +116,7 @@ TEST(EncodeParams, PicturePathsAreQuotedForTheGraph) {
         {"/a/logo.png", "/a/logo.png"},           {"/a/b,c.png", "/a/b\\,c.png"},
         {"/a/x;y[1].png", "/a/x\\;y\\[1\\].png"}, {"/a/it's.png", "/a/it\\\\\\'s.png"},
         {"/a/c:d.png", "/a/c\\\\:d.png"},         {"/a/my logo.png", "/a/my\\ logo.png"},
+        {"/tmp/t=1/x.png", "/tmp/t\\\\=1/x.png"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FilterGraphPath(c.Path).toStdString(), c.Quoted) << c.Path;
