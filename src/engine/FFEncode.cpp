@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -49,6 +50,18 @@ int64_t LocalDaysToUnixSeconds(double days) {
         QTimeZone::systemTimeZone().standardTimeOffset(QDateTime::currentDateTimeUtc());
     return static_cast<int64_t>((days - 25569.0) * 86400.0) - standardOffset;
 }
+
+// The encoders whose handlers this thread is running now. A handler that stops its own encoder
+// cannot wait for the run's end: the worker or the delivery it would wait for waits for it.
+thread_local std::vector<const TCustomEncoder*> tHandlersRunning;
+
+class THandlerScope {
+public:
+    explicit THandlerScope(const TCustomEncoder* encoder) { tHandlersRunning.push_back(encoder); }
+    ~THandlerScope() { tHandlersRunning.pop_back(); }
+    THandlerScope(const THandlerScope&) = delete;
+    THandlerScope& operator=(const THandlerScope&) = delete;
+};
 
 } // namespace
 
@@ -362,6 +375,7 @@ void TCustomEncoder::ApplyOutputOptions(TTask& task, const TOutputOptions& optio
         job.OnAudioHook = [this](TCustomFFmpeg& j, int64_t pts, uint8_t* samples, int size,
                                  int rate, int channels, int format) {
             std::lock_guard lock(FAudioHookLock);
+            THandlerScope scope(this);
             if (OnAudioHook)
                 OnAudioHook(this, TaskIndex(j), pts, samples, size, rate, channels, format);
         };
@@ -514,28 +528,36 @@ void TCustomEncoder::StartNext() {
 }
 
 void TCustomEncoder::DoTerminate(TCustomFFmpeg& job) {
-    std::lock_guard lock(FTerminateLock);
+    std::unique_lock lock(FTerminateLock);
     const TTerminateInfo info{TaskIndex(job), job.Finished(), job.Failed(), job.ErrorText()};
-    if (FThreaded || !FWorking)
+    // A run on the calling thread tells its handler there and then, without the lock: the
+    // handler may stop the encoder, which ends the unstarted tasks on this thread.
+    const bool direct = !FThreaded && FWorking;
+    if (!direct)
         QueueTermination(info);
-    else if (!FClosing && OnTerminate)
-        OnTerminate(this, info);
     ++FFinishedCount;
-    if (FTasksToStart <= 0) {
-        if (FFinishedCount >= TaskCount())
+    const bool runEnded = FTasksToStart <= 0 && FFinishedCount >= TaskCount();
+    const bool startNext = FTasksToStart > 0 && FThreaded;
+    if (!direct) {
+        if (runEnded)
             EndOfRun();
-    } else if (FThreaded) {
-        StartNext();
+        else if (startNext)
+            StartNext();
+        return;
     }
+    lock.unlock();
+    CallTerminate(info);
+    if (runEnded)
+        EndOfRun();
 }
 
 void TCustomEncoder::EndOfRun() {
     const TTerminateInfo info{-1, true, false, QString()};
+    FAllDone = true;
     if (FThreaded || !FWorking)
         QueueTermination(info);
-    else if (!FClosing && OnTerminate)
-        OnTerminate(this, info);
-    FAllDone = true;
+    else
+        CallTerminate(info);
 }
 
 void TCustomEncoder::ClearHandlers() {
@@ -569,6 +591,10 @@ void TCustomEncoder::Resume() {
 }
 
 void TCustomEncoder::Stop(bool wait) {
+    // From inside one of its own handlers the run cannot be waited for: it ends once the
+    // handler has returned.
+    if (InOwnHandler())
+        wait = false;
     std::vector<TFFmpeg*> running;
     std::vector<TFFmpeg*> unstarted;
     {
@@ -585,9 +611,14 @@ void TCustomEncoder::Stop(bool wait) {
         }
         FPaused = false;
     }
-    // Unstarted tasks end first, in list order; the running ones are all told at once.
-    for (TFFmpeg* job : unstarted)
-        job->EndUnstarted(wait);
+    // Unstarted tasks end first, in list order; the running ones are all told at once. In a
+    // run on the calling thread they end on it, where their terminate events belong.
+    for (TFFmpeg* job : unstarted) {
+        if (FThreaded)
+            job->EndUnstarted(wait);
+        else
+            job->EndUnstartedHere();
+    }
     for (TFFmpeg* job : running)
         job->Stop(false);
     if (wait) {
@@ -605,13 +636,28 @@ void TCustomEncoder::Deliver(std::mutex& lock, const std::function<void()>& call
         return;
     if (TriggerEventInMainThread && !engine::IsMainThread()) {
         engine::RunInMainThread([&] {
-            if (!FClosing)
-                call();
+            if (FClosing)
+                return;
+            THandlerScope scope(this);
+            call();
         });
         return;
     }
     std::lock_guard guard(lock);
+    THandlerScope scope(this);
     call();
+}
+
+bool TCustomEncoder::InOwnHandler() const {
+    return std::find(tHandlersRunning.begin(), tHandlersRunning.end(), this) !=
+           tHandlersRunning.end();
+}
+
+void TCustomEncoder::CallTerminate(const TTerminateInfo& info) {
+    if (FClosing || !OnTerminate)
+        return;
+    THandlerScope scope(this);
+    OnTerminate(this, info);
 }
 
 void TCustomEncoder::DoProgress(TCustomFFmpeg& job, const TJobProgress& progress) {
@@ -670,6 +716,7 @@ void TCustomEncoder::DoVideoHook(const TVideoHookEvent& handler, TCustomFFmpeg& 
     if (!handler)
         return;
     THookInfo info{TaskIndex(job), data.Bitmap, data.FrameNumber, data.PTS, true, false};
+    THandlerScope scope(this);
     handler(this, &info);
     data.Update = info.Update;
     data.StopHook = info.StopHook;
@@ -682,6 +729,7 @@ void TCustomEncoder::DoFrameHook(const TFrameHookEvent& handler, TCustomFFmpeg& 
         return;
     TFrameHookInfo info{TaskIndex(job), data.FrameNumber, data.Picture, data.PixFmt,
                         data.Width,     data.Height,      data.PTS};
+    THandlerScope scope(this);
     handler(this, &info);
 }
 
@@ -707,10 +755,7 @@ void TCustomEncoder::DeliveryLoop() {
             FQueue.pop_front();
             ++FDelivering;
         }
-        const auto deliver = [&] {
-            if (!FClosing && OnTerminate)
-                OnTerminate(this, info);
-        };
+        const auto deliver = [&] { CallTerminate(info); };
         if (TriggerEventInMainThread && QCoreApplication::instance() != nullptr)
             engine::RunInMainThread(deliver);
         else

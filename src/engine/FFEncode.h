@@ -162,6 +162,8 @@ private:
                             QList<QPair<QString, QString>>& streamDefaults,
                             QStringList& newStreams);
     void StartNext();
+    bool InOwnHandler() const;
+    void CallTerminate(const TTerminateInfo& info);
     void DoTerminate(TCustomFFmpeg& job);
     void EndOfRun();
     void DoProgress(TCustomFFmpeg& job, const TJobProgress& progress);

@@ -141,6 +141,8 @@ public:
     void Resume();
     // Reports the end of a job that will never run.
     void EndUnstarted(bool wait);
+    // The same on the calling thread, for a run that does not use workers.
+    void EndUnstartedHere();
     void SetPreviewFlags(int flags);
     int PreviewFlags() const { return FPreviewFlags.load(); }
 

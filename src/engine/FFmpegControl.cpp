@@ -224,6 +224,18 @@ void TCustomFFmpeg::EndUnstarted(bool wait) {
         FEndThread.join();
 }
 
+void TCustomFFmpeg::EndUnstartedHere() {
+    if (FWorking) {
+        Stop(false);
+        return;
+    }
+    if (FTerminated || FEndThread.joinable())
+        return;
+    FStopRequested = true;
+    FreeFilesAndStreams();
+    ReportEnd();
+}
+
 void TCustomFFmpeg::SetPreviewFlags(int flags) {
     std::lock_guard lock(PreviewLock());
     FPreviewFlags = flags;

@@ -221,6 +221,58 @@ TEST_F(EncoderTest, StopEndsEveryTaskOnceAndTheRunLast) {
     EXPECT_FALSE(QFileInfo::exists(Out("stop2.flv")) && QFileInfo(Out("stop2.flv")).size() > 0);
 }
 
+// A handler may stop its own encoder, waiting or not, in a run on workers or on the calling
+// thread: the call returns, every task ends once on the main thread, and the run ends last.
+TEST_F(EncoderTest, AHandlerCanStopItsOwnEncoder) {
+    const struct {
+        const char* What;
+        int Parallel;
+        bool FromTerminate; // else from the first progress report
+    } cases[] = {
+        {"workers, progress", 1, false},
+        {"workers, terminate", 1, true},
+        {"calling thread, progress", 0, false},
+        {"calling thread, terminate", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        encoder = std::make_unique<TFFEncoder>();
+        ended.clear();
+        bool stopped = false;
+        encoder->OnProgress = [&](QObject*, TProgressInfo*) {
+            if (!c.FromTerminate && !stopped) {
+                stopped = true;
+                encoder->Stop(true);
+            }
+        };
+        encoder->OnTerminate = [&](QObject*, const TTerminateInfo& info) {
+            ended.push_back(
+                {info.TaskIndex, info.Finished, info.Exception, info.ExceptionMsg, IsMain()});
+            if (c.FromTerminate && !stopped) {
+                stopped = true;
+                encoder->Stop(true);
+            }
+        };
+        for (int i = 0; i < 3; ++i)
+            AddFlvTask(testmedia::Path(testmedia::kH264Aac),
+                       Out(QStringLiteral("%1-%2.flv").arg(c.Parallel).arg(i)));
+        encoder->SetProgressInterval(100);
+        encoder->StartTask(c.Parallel);
+        ASSERT_TRUE(WaitUntil([&] { return RunEnded(); }, 60000));
+        EXPECT_TRUE(stopped);
+        std::vector<int> order;
+        for (const Ended& end : ended) {
+            order.push_back(end.TaskIndex);
+            EXPECT_TRUE(end.OnMainThread) << end.TaskIndex;
+            EXPECT_FALSE(end.Exception) << end.Message.toStdString();
+        }
+        EXPECT_EQ(order.back(), -1);
+        std::sort(order.begin(), order.end());
+        EXPECT_EQ(order, (std::vector<int>{-1, 0, 1, 2}));
+        encoder->Stop(true); // nothing left to stop
+    }
+}
+
 TEST_F(EncoderTest, PauseHoldsProgressAndOutputUntilResume) {
     const TInputOptions paced = Paced(5);
     AddFlvTask(testmedia::Path(testmedia::kH264Aac), Out("paused.flv"), &paced);
