@@ -525,6 +525,9 @@ void TCustomEncoder::StartNext() {
     }
     job->ProgressInterval = int64_t(FProgressInterval) * 1000;
     job->Start(FThreaded, ThreadPriority);
+    // A task that follows one ending during a pause waits for Resume like the others.
+    if (FThreaded && FPaused)
+        job->Pause();
 }
 
 void TCustomEncoder::DoTerminate(TCustomFFmpeg& job) {
