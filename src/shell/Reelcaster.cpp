@@ -2,6 +2,8 @@
 
 #include "conversion/U_Converting.h"
 #include "conversion/U_shutDownRequest.h"
+#include "engine/FFEncode.h"
+#include "engine/widgets/TPreviewer.h"
 #include "shell/AppFolders.h"
 #include "shell/AppSettings.h"
 #include "shell/AppTheme.h"
@@ -51,6 +53,9 @@ int RunApplication(int& argc, char** argv) {
     WaitWhilePainting(kSplashMilliseconds);
 
     WriteSystemInformation(ActivityLog());
+
+    // A task's floating preview window, for encoders asked to show one.
+    TCustomEncoder::SetDefaultPreviewerFactory([] { return std::make_unique<TPreviewer>(); });
 
     TMainfrm mainWindow;
     if (!mainWindow.EngineLoaded())
