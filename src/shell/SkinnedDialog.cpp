@@ -77,10 +77,9 @@ TSkinnedDialog::TSkinnedDialog(QWidget* parent, const QString& title, int sets, 
         });
         connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
     }
-    connect(titleBar, &TSkinImage::Pressed, this, [this](QMouseEvent* event) {
-        if (FMovable && event->button() == Qt::LeftButton && !isMaximized() &&
-            windowHandle() != nullptr)
-            windowHandle()->startSystemMove();
+    connect(titleBar, &TSkinImage::Pressed, this, [this, titleBar](QMouseEvent* event) {
+        if (FMovable && event->button() == Qt::LeftButton && !isMaximized())
+            titleBar->DragWindow(event);
     });
 
     auto* left = new TSkinImage(QStringLiteral("imgLTop"), kFrame, this);

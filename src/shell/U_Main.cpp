@@ -247,8 +247,8 @@ QWidget* TMainfrm::BuildHeader(QWidget* parent) {
     connect(btnRestore, &QToolButton::clicked, this, &TMainfrm::ToggleMaximized);
     connect(btnclose, &QToolButton::clicked, this, &QWidget::close);
     connect(imgHeaderC, &TSkinImage::Pressed, this, [this](QMouseEvent* event) {
-        if (event->button() == Qt::LeftButton && !isMaximized() && windowHandle() != nullptr)
-            windowHandle()->startSystemMove();
+        if (event->button() == Qt::LeftButton && !isMaximized())
+            imgHeaderC->DragWindow(event);
     });
     return imgHeaderC;
 }

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWindow>
 
 namespace {
 
@@ -113,6 +114,24 @@ void TSkinImage::paintEvent(QPaintEvent*) {
 void TSkinImage::mousePressEvent(QMouseEvent* event) {
     emit Pressed(event);
     QWidget::mousePressEvent(event);
+}
+
+void TSkinImage::DragWindow(QMouseEvent* press) {
+    QWidget* frame = window();
+    if (frame->windowHandle() != nullptr && frame->windowHandle()->startSystemMove())
+        return;
+    FDragOffset = press->globalPosition().toPoint() - frame->pos();
+}
+
+void TSkinImage::mouseMoveEvent(QMouseEvent* event) {
+    if (FDragOffset && (event->buttons() & Qt::LeftButton))
+        window()->move(event->globalPosition().toPoint() - *FDragOffset);
+    QWidget::mouseMoveEvent(event);
+}
+
+void TSkinImage::mouseReleaseEvent(QMouseEvent* event) {
+    FDragOffset.reset();
+    QWidget::mouseReleaseEvent(event);
 }
 
 // --- TPictureButton ----------------------------------------------------------------------

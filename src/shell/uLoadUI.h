@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <optional>
+
 // A picture of the skin folder (".bmp" files with olive, 128/128/0, as transparent colour); a
 // "name@2x.ext" beside it is used on high-density screens. Null when missing or unreadable.
 QPixmap LoadSkinPicture(const QString& fileName);
@@ -28,6 +30,9 @@ public:
     TSkinImage(const QString& name, const QColor& fallback, QWidget* parent = nullptr);
     void SetPicture(const QPixmap& picture);
     const QPixmap& Picture() const { return FPicture; }
+    // Moves the window by this picture (a caption bar) from a press: through the window
+    // system's own move where it has one, else by following the mouse until release.
+    void DragWindow(QMouseEvent* press);
 
 signals:
     void Pressed(QMouseEvent* event);
@@ -35,10 +40,13 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QPixmap FPicture;
     QColor FFallback;
+    std::optional<QPoint> FDragOffset; // mouse to window corner while following the mouse
 };
 
 // A button drawn from pictures for its normal, hot (mouse over) and pressed states, with its

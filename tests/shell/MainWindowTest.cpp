@@ -5,6 +5,7 @@
 #include "shell/U_MainList.h"
 #include "shell/U_Treelist.h"
 #include "shell/WorkFolders.h"
+#include "shell/uLoadUI.h"
 
 #include "common/FakePrompts.h"
 #include "common/TestMedia.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -433,6 +435,33 @@ TEST_F(MainWindowTest, AllBoxChecksAndUnchecksEveryRow) {
     EXPECT_FALSE(List().HasCheckedItem());
     window->chkall->click();
     EXPECT_TRUE(first->Checked && second->Checked);
+}
+
+TEST_F(MainWindowTest, DraggingTheHeaderMovesTheWindowUnlessMaximised) {
+    // The offscreen platform has no move of its own: the window follows the mouse.
+    TSkinImage* header = window->imgHeaderC;
+    const auto drag = [&](QPoint by) {
+        const QPoint from = header->rect().center();
+        const QPoint fromGlobal = header->mapToGlobal(from);
+        QMouseEvent press(QEvent::MouseButtonPress, from, fromGlobal, Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &press);
+        QMouseEvent move(QEvent::MouseMove, from + by, fromGlobal + by, Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, from + by, fromGlobal + by, Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &release);
+    };
+    const QPoint start = window->pos();
+    drag(QPoint(30, 20));
+    EXPECT_EQ(window->pos(), start + QPoint(30, 20));
+
+    window->btnMax->click();
+    const QPoint maximised = window->pos();
+    drag(QPoint(30, 20));
+    EXPECT_EQ(window->pos(), maximised);
+    window->btnRestore->click();
 }
 
 TEST_F(MainWindowTest, MaximiseSwapsTheButtonsAndRestoreSwapsBack) {
