@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -203,5 +204,31 @@ void TPictureButton::paintEvent(QPaintEvent*) {
     if (!text().isEmpty()) {
         painter.setPen(isEnabled() ? Qt::white : QColor(0x88, 0x8f, 0x9c));
         painter.drawText(rect(), Qt::AlignCenter, text());
+        if (hasFocus()) { // where Space and Enter go
+            painter.setPen(QPen(QColor(255, 255, 255, 150), 1, Qt::DotLine));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5), 3, 3);
+        }
     }
+}
+
+void TPictureButton::focusInEvent(QFocusEvent* event) {
+    QAbstractButton::focusInEvent(event);
+    update();
+}
+
+void TPictureButton::focusOutEvent(QFocusEvent* event) {
+    QAbstractButton::focusOutEvent(event);
+    update();
+}
+
+void TPictureButton::keyPressEvent(QKeyEvent* event) {
+    // Enter presses a focused button as Space does, as it does with the desktop's buttons.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (isEnabled())
+            click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }

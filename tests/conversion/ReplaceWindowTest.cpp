@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 TEST(ReplaceQuestion, TextQuotesTheNameAndDoublesItsQuotes) {
@@ -89,11 +90,11 @@ TEST_F(ReplaceWindowTest, WindowShowsTheQuestionWithFocusOnYes) {
     bool yesFocused = false;
     QTimer::singleShot(0, &window, [&] {
         yesFocused = window.focusWidget() == window.btnYes;
-        window.btnNo->click();
+        QTest::keyClick(window.focusWidget(), Qt::Key_Return); // Enter answers with it
     });
     window.exec();
     EXPECT_TRUE(yesFocused);
-    EXPECT_EQ(window.Answer(), TReplaceAnswer::No);
+    EXPECT_EQ(window.Answer(), TReplaceAnswer::Yes);
 
     TReplaceFrm shortQuestion(Existing());
     EXPECT_EQ(shortQuestion.lblFileName->text(),
