@@ -2,6 +2,7 @@
 
 #include "shell/AppFolders.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -33,6 +34,19 @@ QImage ReadPicture(const QString& path) {
     return image;
 }
 
+// The file of that name in `folder`, found without regard to letter case as the skin's names
+// are written for file systems that ignore it; empty when there is none.
+QString FindFile(const QString& folder, const QString& fileName) {
+    if (QFileInfo::exists(folder + fileName))
+        return folder + fileName;
+    const QStringList names = QDir(folder).entryList(QDir::Files);
+    for (const QString& name : names) {
+        if (name.compare(fileName, Qt::CaseInsensitive) == 0)
+            return folder + name;
+    }
+    return QString();
+}
+
 } // namespace
 
 QPixmap LoadSkinPicture(const QString& fileName) {
@@ -40,15 +54,16 @@ QPixmap LoadSkinPicture(const QString& fileName) {
     const QFileInfo info(folder + fileName);
     if (qGuiApp != nullptr && qGuiApp->devicePixelRatio() > 1.0) {
         const QString doubled =
-            folder + info.completeBaseName() + QStringLiteral("@2x.") + info.suffix();
-        const QImage image = ReadPicture(doubled);
+            FindFile(folder, info.completeBaseName() + QStringLiteral("@2x.") + info.suffix());
+        const QImage image = doubled.isEmpty() ? QImage() : ReadPicture(doubled);
         if (!image.isNull()) {
             QPixmap pixmap = QPixmap::fromImage(image);
             pixmap.setDevicePixelRatio(2.0);
             return pixmap;
         }
     }
-    const QImage image = ReadPicture(info.filePath());
+    const QString file = FindFile(folder, fileName);
+    const QImage image = file.isEmpty() ? QImage() : ReadPicture(file);
     return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
 }
 

@@ -113,11 +113,16 @@ TEST_F(SkinTest, OliveIsTransparentInBitmapsOnly) {
     EXPECT_TRUE(LoadSkinPicture("missing.bmp").isNull());
 }
 
-TEST_F(SkinTest, ControlsAreFoundWithoutRegardToLetterCase) {
+TEST_F(SkinTest, ControlsAndPicturesAreFoundWithoutRegardToLetterCase) {
     TSampleDialog dialog;
     EXPECT_EQ(FindSkinControl(&dialog, "IMGTCENTER"), dialog.Piece("imgtCenter"));
     EXPECT_EQ(FindSkinControl(&dialog, "btncancel"), dialog.cancel);
     EXPECT_EQ(FindSkinControl(&dialog, "nothing"), nullptr);
+
+    QImage picture(3, 2, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    WriteSkinFile("top_left.jpg", picture);
+    EXPECT_EQ(LoadSkinPicture("Top_Left.jpg").size(), QSize(3, 2));
 }
 
 TEST_F(SkinTest, ShippedSkinFillsEveryPieceWhenTheWindowIsShown) {
