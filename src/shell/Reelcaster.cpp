@@ -7,6 +7,7 @@
 #include "shell/AppFolders.h"
 #include "shell/AppSettings.h"
 #include "shell/AppTheme.h"
+#include "shell/InstanceMailbox.h"
 #include "shell/MrvLog.h"
 #include "shell/SysInfoUtils.h"
 #include "shell/U_Main.h"
@@ -22,6 +23,7 @@
 
 #include <exception>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -71,15 +73,33 @@ int RunApplication(int& argc, char** argv) {
     splash.reset();
 
     // Files named on the command line (the file manager's "Open With") are added once the
-    // window is up.
-    QStringList files;
-    for (const QString& argument : QApplication::arguments().mid(1)) {
-        if (QFileInfo(argument).isFile())
-            files << QFileInfo(argument).absoluteFilePath();
-    }
+    // window is up; so are those that later starts hand over.
+    const QStringList files = ExistingFiles(QApplication::arguments().mid(1));
     if (!files.isEmpty())
         QTimer::singleShot(0, &mainWindow,
                            [&mainWindow, files] { mainWindow.AddDroppedFiles(files); });
+    TInstanceMailbox mailbox;
+    QStringList handedOver;
+    QTimer handOverWhenIdle;
+    handOverWhenIdle.setInterval(300);
+    QObject::connect(&handOverWhenIdle, &QTimer::timeout, &mainWindow, [&] {
+        // Not into a list that a conversion or another loading is working on.
+        if (QApplication::activeModalWidget() != nullptr)
+            return;
+        handOverWhenIdle.stop();
+        mainWindow.AddDroppedFiles(std::exchange(handedOver, {}));
+    });
+    QObject::connect(&mailbox, &TInstanceMailbox::FilesReceived, &mainWindow,
+                     [&](const QStringList& received) {
+                         handedOver += received;
+                         if (mainWindow.isMinimized())
+                             mainWindow.showNormal();
+                         mainWindow.raise();
+                         mainWindow.activateWindow();
+                         handOverWhenIdle.start();
+                     });
+    if (!mailbox.Listen())
+        ActivityLog().WriteError(QStringLiteral("Files opened later cannot reach this window."));
 
     return terminationRequested ? 0 : QApplication::exec();
 }
@@ -92,8 +112,18 @@ int main(int argc, char** argv) {
 
     // A second instance leaves at once and touches nothing, not even the log of the first.
     TOnlyApps onlyApp;
-    if (!onlyApp.TryAcquire())
+    if (!onlyApp.TryAcquire()) {
+        // Files opened with a running Reelcaster go to it.
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        const QStringList files = ExistingFiles(arguments);
+        if (!files.isEmpty()) {
+            QCoreApplication app(argc, argv);
+            TInstanceMailbox::Send(files);
+        }
         return 0;
+    }
 
     const QString dataFolder = DataFolder();
     StartActivityLog(dataFolder);

@@ -32,7 +32,8 @@ QByteArray ReadAll(const QString& fileName) {
 class StartupTest : public ::testing::Test {
 protected:
     // A process of the application using `home` as its data and resource folder.
-    std::unique_ptr<QProcess> Start(const QString& scaleFactor = QStringLiteral("1")) {
+    std::unique_ptr<QProcess> Start(const QString& scaleFactor = QStringLiteral("1"),
+                                    const QStringList& arguments = {}) {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_SCALE_FACTOR", scaleFactor);
@@ -40,7 +41,7 @@ protected:
         env.insert("TMPDIR", temp.path());
         env.insert("QT_QPA_PLATFORM", "offscreen");
         process->setProcessEnvironment(env);
-        process->start(QStringLiteral(REELCASTER_APP_PATH), {});
+        process->start(QStringLiteral(REELCASTER_APP_PATH), arguments);
         EXPECT_TRUE(process->waitForStarted());
         return process;
     }
@@ -111,6 +112,17 @@ TEST_F(StartupTest, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     EXPECT_FALSE(QFileInfo::exists(home.filePath("Log/log2.txt")))
         << "the second start must not rotate the running instance's log";
     EXPECT_TRUE(ReadAll(home.filePath("Log/log1.txt")).startsWith(firstLog));
+
+    // Files opened while it runs go to the running instance, which adds them.
+    const QString media = QStringLiteral(REELCASTER_TEST_MEDIA_DIR "/audio_only.mp3");
+    auto opener = Start(QStringLiteral("1"), {media});
+    ASSERT_TRUE(opener->waitForFinished(10000)) << opener->readAllStandardError().toStdString();
+    EXPECT_EQ(opener->exitCode(), 0);
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadAll(home.filePath("Log/log1.txt"))
+            .contains("Success to Load File " + media.toUtf8());
+    })) << "the running instance did not add the file";
+
     Terminate(*first);
 
     // Once the first has gone, the next start runs normally.
