@@ -45,7 +45,7 @@ public:
         QString Name;
         QString Value;
         std::optional<AVMediaType> Kind; // only for this media kind
-        bool Private = false;            // found only in some codec's or format's own options
+        bool Private = false;            // in some codec's or format's own options: kept for them
     };
     const QList<TPair>& Pairs() const { return FPairs; }
 

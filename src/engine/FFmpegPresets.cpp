@@ -40,29 +40,47 @@ void TCustomFFmpeg::ReadPresetFile(const QString& fileName) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 
+    // Every line is checked before any is applied: a file that fails changes nothing.
+    struct TLine {
+        QString Name;
+        QString Value;
+        bool Codec = false;
+        bool Refused = false; // a library option that failed (not fatal): already logged
+    };
+    QList<TLine> lines;
+    TLibraryOptions check; // fresh option sets: a value's validity does not depend on others
     for (const QString& rawLine : text.split(QLatin1Char('\n'))) {
         const QString line = rawLine.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        const QString name = equals < 0 ? line : line.left(equals);
-        const QString value = equals < 0 ? QString() : line.mid(equals + 1);
-        if (name.isEmpty() || value.isEmpty()) {
+        TLine entry;
+        entry.Name = equals < 0 ? line : line.left(equals);
+        entry.Value = equals < 0 ? QString() : line.mid(equals + 1);
+        if (entry.Name.isEmpty() || entry.Value.isEmpty()) {
             throw FFmpegException(QStringLiteral("%1: Invalid syntax: \"%2\"").arg(fileName, line));
         }
-        const QString lower = name.toLower();
-        if (lower == QLatin1String("acodec") || lower == QLatin1String("vcodec") ||
-            lower == QLatin1String("scodec") || lower == QLatin1String("dcodec")) {
-            SetCodec(lower, value);
-            continue;
+        const QString lower = entry.Name.toLower();
+        entry.Codec = lower == QLatin1String("acodec") || lower == QLatin1String("vcodec") ||
+                      lower == QLatin1String("scodec") || lower == QLatin1String("dcodec");
+        if (entry.Codec) {
+            entry.Name = lower;
+        } else if (const std::optional<QString> failure = check.Set(entry.Name, entry.Value)) {
+            if (FatalOnBadOption) {
+                throw FFmpegException(
+                    QStringLiteral("%1\r\n%2: Invalid option or argument: \"%3\", parsed as "
+                                   "\"%4\" = \"%5\"")
+                        .arg(*failure, fileName, line, entry.Name, entry.Value));
+            }
+            entry.Refused = true;
         }
-        const std::optional<QString> failure = FLibraryOptions.Set(name, value);
-        if (failure && FatalOnBadOption) {
-            throw FFmpegException(
-                QStringLiteral("%1\r\n%2: Invalid option or argument: \"%3\", parsed as \"%4\" = "
-                               "\"%5\"")
-                    .arg(*failure, fileName, line, name, value));
-        }
+        lines.append(entry);
+    }
+    for (const TLine& entry : lines) {
+        if (entry.Codec)
+            SetCodec(entry.Name, entry.Value);
+        else if (!entry.Refused)
+            FLibraryOptions.Set(entry.Name, entry.Value);
     }
 }
 

@@ -562,11 +562,17 @@ TEST_F(OptionsTest, PresetFiles) {
         {"justaword\n", "%1: Invalid syntax: \"justaword\""},
         {"bogus=1\n", "Unrecognized option \"bogus\"\r\n%1: Invalid option or argument: "
                       "\"bogus=1\", parsed as \"bogus\" = \"1\""},
+        {"vcodec=mpeg4\ng=2\ng=lots\n",
+         "Invalid value \"lots\" for option \"g\"\r\n%1: Invalid option or argument: "
+         "\"g=lots\", parsed as \"g\" = \"lots\""},
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         const QString file = WriteFile(QStringLiteral("bad%1.ffpreset").arg(i), cases[i].Text);
         EXPECT_EQ(Failure("fpre", file), cases[i].Failure.arg(file)) << cases[i].Text.constData();
     }
+    // A file that fails changes nothing, not even by its lines before the bad one.
+    EXPECT_EQ(job.Pending().Kind(TStreamKind::Video).CodecName, "libx264");
+    EXPECT_EQ(VideoOption("g"), 48);
     job.FatalOnBadOption = false;
     EXPECT_EQ(Failure("apre", WriteFile("lenient.ffpreset", "bogus=1\ng=12\n")), QString());
     EXPECT_EQ(VideoOption("g"), 12);
