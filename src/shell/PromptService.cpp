@@ -43,6 +43,9 @@ public:
     void OpenFolder(const QString& folder) override {
         QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
     }
+    void OpenAddress(const QString& address) override {
+        QDesktopServices::openUrl(QUrl::fromUserInput(address));
+    }
 };
 
 IPromptService*& Current() {

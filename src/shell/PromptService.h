@@ -26,6 +26,8 @@ public:
                                  const QString& startFolder) = 0;
     // Shows a folder in the file manager.
     virtual void OpenFolder(const QString& folder) = 0;
+    // Opens a web address in the user's browser.
+    virtual void OpenAddress(const QString& address) = 0;
 };
 
 // The service in use: the real dialogs unless a test put its own in place.

@@ -1,9 +1,8 @@
 #include "shell/WebPage.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include "shell/PromptService.h"
 
 void OpenWebPage(const QString& address) {
     if (!address.trimmed().isEmpty())
-        QDesktopServices::openUrl(QUrl::fromUserInput(address.trimmed()));
+        Prompts().OpenAddress(address.trimmed());
 }

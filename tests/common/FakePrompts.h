@@ -35,6 +35,9 @@ public:
     void OpenFolder(const QString& folder) override {
         Record(QStringLiteral("OpenFolder: ") + folder);
     }
+    void OpenAddress(const QString& address) override {
+        Record(QStringLiteral("OpenAddress: ") + address);
+    }
 
     // Called with each question or message as it is asked, before it is answered.
     std::function<void(const QString&)> OnCall;

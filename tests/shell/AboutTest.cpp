@@ -1,5 +1,7 @@
 #include "shell/U_about.h"
 
+#include "common/FakePrompts.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -49,6 +51,10 @@ TEST_F(AboutTest, LinkShowsTheHomePageAndUnderlinesUnderTheMouse) {
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(about.lblHomePage, &leave);
     EXPECT_FALSE(about.lblHomePage->font().underline());
+
+    TFakePrompts prompts;
+    QTest::mouseClick(about.lblHomePage, Qt::LeftButton);
+    EXPECT_EQ(prompts.Calls, QStringList{"OpenAddress: https://example.org/reelcaster"});
 }
 
 TEST_F(AboutTest, APressOnThePictureCloses) {

@@ -516,6 +516,15 @@ TEST_F(MainWindowTest, AClickInOutputNameStartsTheRenameOfACheckedRow) {
     EXPECT_FALSE(Renaming());
 }
 
+TEST_F(MainWindowTest, HelpOpensTheHelpPage) {
+    QFile addresses(home.filePath("URL.cfg"));
+    ASSERT_TRUE(addresses.open(QIODevice::WriteOnly));
+    addresses.write("[URL]\nHomePage=https://example.org/\nHelpPage=https://example.org/help\n");
+    addresses.close();
+    window->mniHelp->trigger();
+    EXPECT_EQ(prompts.Calls, QStringList{"OpenAddress: https://example.org/help"});
+}
+
 TEST_F(MainWindowTest, AboutOpensTheAboutWindow) {
     QString shown;
     QTimer::singleShot(0, [&] {
