@@ -225,7 +225,7 @@ void TConvertingfrm::tmrConvertTimer() {
     btnOK->setEnabled(true);
     btnOK->setFocus(); // a disabled button cannot take it
     Log(false, QStringLiteral("Convert Start"));
-    ShowTimes(0);
+    ShowTimes(0.0);
 }
 
 // --- Encoder events --------------------------------------------------------------------------
@@ -239,7 +239,7 @@ void TConvertingfrm::FFEncoderProgress(const TProgressInfo& info) {
         prgFile->setValue(view.FilePercent);
     if (view.TotalPercent >= 0) {
         prgtotal->setValue(view.TotalPercent);
-        ShowTimes(view.TotalPercent);
+        ShowTimes(view.TotalDone);
     }
     lblperent->setText(view.Counter);
 }
@@ -299,7 +299,7 @@ void TConvertingfrm::BatchDone(bool allConverted) {
     }
     prgFile->setValue(100);
     prgtotal->setValue(100);
-    ShowTimes(100);
+    ShowTimes(1.0);
     Log(false, QStringLiteral("Convert completed"));
     if (ChkShutdown->isChecked()) {
         Prompts().Beep();
@@ -376,7 +376,7 @@ void TConvertingfrm::done(int result) {
     TSkinnedDialog::done(result);
 }
 
-void TConvertingfrm::ShowTimes(int totalPercent) {
+void TConvertingfrm::ShowTimes(double done) {
     if (!FClock.isValid())
         return;
     int64_t elapsed = FClock.elapsed() - FPausedMilliseconds;
@@ -384,10 +384,10 @@ void TConvertingfrm::ShowTimes(int totalPercent) {
         elapsed -= FPauseClock.elapsed();
     const int64_t elapsedSeconds = std::max<int64_t>(elapsed / 1000, 0);
     QString remaining = QStringLiteral("--:--:--");
-    if (totalPercent >= 100)
+    if (done >= 1.0)
         remaining = FormatSeconds(0);
-    else if (totalPercent > 0)
-        remaining = FormatSeconds(elapsed * (100 - totalPercent) / totalPercent / 1000);
+    else if (done > 0.0)
+        remaining = FormatSeconds(static_cast<int64_t>(elapsed * (1.0 - done) / done / 1000));
     lblTime->setText(
         QStringLiteral("Elapsed %1   Remaining %2").arg(FormatSeconds(elapsedSeconds), remaining));
 }

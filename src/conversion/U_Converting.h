@@ -92,7 +92,7 @@ private:
     void FFEncoderTerminate(const TTerminateInfo& info);
     void FFEncoderVideoOutputHook(THookInfo& info);
     void BatchDone(bool allConverted);
-    void ShowTimes(int totalPercent);
+    void ShowTimes(double done); // the batch's part done, 0…1
     void Log(bool error, const QString& line);
 
     TJobList& FList;

@@ -128,22 +128,28 @@ int TConversionBatch::Percent(int64_t part, int64_t whole) const {
 TBatchProgressView TConversionBatch::Progress(const TProgressInfo& info) {
     TBatchProgressView view;
     const int tasks = std::max(1, FEncoder.TaskCount());
+    const auto setTotal = [&](int64_t part, int64_t whole) {
+        view.TotalPercent = Percent(part, whole);
+        view.TotalDone = whole > 0 ? std::clamp(double(part) / double(whole), 0.0, 1.0) : 0.0;
+    };
     if (info.TaskIndex != FCurrentTask) {
         view.FileChanged = true;
         view.FileName = FileNamePart(TaskOutputName(info.TaskIndex));
         FDone += FLastTotal;
         FCurrentTask = info.TaskIndex;
         // Without any known duration the bar counts tasks instead.
-        view.TotalPercent =
-            FBatchTotal > 0 ? Percent(FDone, FBatchTotal) : Percent(FCurrentTask, tasks);
+        if (FBatchTotal > 0)
+            setTotal(FDone, FBatchTotal);
+        else
+            setTotal(FCurrentTask, tasks);
     }
     if (info.TotalDuration > 0 && info.CurrentDuration < info.TotalDuration) {
         view.FilePercent = Percent(info.CurrentDuration, info.TotalDuration);
-        view.TotalPercent =
-            FBatchTotal > 0
-                ? Percent(FDone + info.CurrentDuration, FBatchTotal)
-                : Percent(int64_t(FCurrentTask) * info.TotalDuration + info.CurrentDuration,
-                          int64_t(tasks) * info.TotalDuration);
+        if (FBatchTotal > 0)
+            setTotal(FDone + info.CurrentDuration, FBatchTotal);
+        else
+            setTotal(int64_t(FCurrentTask) * info.TotalDuration + info.CurrentDuration,
+                     int64_t(tasks) * info.TotalDuration);
     }
     FLastTotal = std::max<int64_t>(info.TotalDuration, 0);
     view.Counter = QStringLiteral("[ %1 / %2 ]").arg(FCurrentTask + 1).arg(AttemptedCount());

@@ -33,6 +33,7 @@ struct TBatchProgressView {
     QString FileName;         // the file-name part of the task's output
     int FilePercent = -1;     // −1: unchanged
     int TotalPercent = -1;    // −1: unchanged
+    double TotalDone = -1;    // the same as a fraction 0…1, for time estimates; −1: unchanged
     QString Counter;          // "[ n / m ]"
 };
 

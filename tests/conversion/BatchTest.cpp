@@ -239,6 +239,7 @@ TEST_F(BatchTest, ABatchWithoutDurationsCountsTasks) {
     info.CurrentDuration = 2500000;
     const TBatchProgressView view = batch.Progress(info);
     EXPECT_EQ(view.TotalPercent, 62) << "two and a half of four tasks";
+    EXPECT_DOUBLE_EQ(view.TotalDone, 0.625) << "the estimate of the time left is not rounded";
 }
 
 TEST_F(BatchTest, AFailingTaskDoesNotEndTheBatch) {
