@@ -71,6 +71,16 @@ void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int h
         if (last == nullptr)
             throw FFmpegException(failure);
     }
+    if (FSettings.Deinterlace) {
+        // Every picture: the first field kept, the second interpolated from it.
+        AVFilterContext* yadif = nullptr;
+        if (avfilter_graph_create_filter(&yadif, avfilter_get_by_name("yadif"), "deinterlace",
+                                         "mode=send_frame:parity=auto:deint=all", nullptr,
+                                         graph) < 0 ||
+            avfilter_link(last, 0, yadif, 0) < 0)
+            throw FFmpegException(failure);
+        last = yadif;
+    }
     AVFilterContext* end = filter.Sink;
     if (rebuild &&
         (codec->width != output.Filter.SinkWidth || codec->height != output.Filter.SinkHeight)) {

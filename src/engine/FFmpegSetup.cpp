@@ -48,6 +48,9 @@ bool KindMatches(const AVStream* stream, TStreamKind kind) {
 
 void TCustomFFmpeg::SetUpRun() {
     FRunStartTime = FPending.StartTime;
+    // Deinterlacing is a filter in front of each video stream's own graph.
+    if (FSettings.Deinterlace)
+        FFiltersVideo = true;
     for (TInputStream& input : FInputStreams)
         input.WallStart = av_gettime_relative();
 

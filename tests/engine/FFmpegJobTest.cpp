@@ -227,6 +227,36 @@ TEST_F(JobTest, AStartBetweenKeyPicturesBeginsAtThatPicture) {
         << logged.filter(" drop=").join("").toStdString();
 }
 
+// Pictures of one-line stripes, as the two fields of an interlaced picture in motion look.
+TEST_F(JobTest, DeinterlaceBuildsEachPictureFromOneField) {
+    const QString striped = Out("striped.avi");
+    ASSERT_EQ(
+        RunProgram("ffmpeg", {"-v", "error", "-f", "lavfi", "-i",
+                              "color=gray:s=64x48:r=25:d=1,format=gray,geq=lum='255*mod(Y,2)'",
+                              "-c:v", "rawvideo", "-pix_fmt", "gray", striped})
+            .ExitCode,
+        0);
+    for (const bool deinterlace : {false, true}) {
+        SCOPED_TRACE(deinterlace ? "deinterlaced" : "as it is");
+        const QString output = Out(deinterlace ? "smooth.avi" : "stripes.avi");
+        const RunResult result = Convert(striped, output, [&](TCustomFFmpeg& job) {
+            job.SetCodec("vcodec", "rawvideo");
+            job.SetOption("pix_fmt", "gray");
+            if (deinterlace)
+                job.SetOption("deinterlace", "1");
+        });
+        ASSERT_TRUE(result.Finished) << result.Error.toStdString();
+        EXPECT_EQ(FFprobePackets(output, "v:0").size(), 25) << "every picture comes out";
+        const QImage frame = FFmpegFrameAt(output, 0.5);
+        ASSERT_FALSE(frame.isNull());
+        const int step = std::abs(qGray(frame.pixel(32, 20)) - qGray(frame.pixel(32, 21)));
+        if (deinterlace)
+            EXPECT_LT(step, 40);
+        else
+            EXPECT_GT(step, 200);
+    }
+}
+
 TEST_F(JobTest, JoinedInputsFollowEachOther) {
     const QString output = Out("joined.flv");
     TCustomFFmpeg job;
