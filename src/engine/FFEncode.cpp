@@ -616,12 +616,9 @@ void TCustomEncoder::Stop(bool wait) {
     }
     // Unstarted tasks end first, in list order; the running ones are all told at once. In a
     // run on the calling thread they end on it, where their terminate events belong.
-    for (TFFmpeg* job : unstarted) {
-        if (FThreaded)
-            job->EndUnstarted(wait);
-        else
-            job->EndUnstartedHere();
-    }
+    for (TFFmpeg* job : unstarted)
+        job->EndUnstarted(wait, FThreaded ? TFFmpeg::TEndOn::HelperThread
+                                          : TFFmpeg::TEndOn::CallingThread);
     for (TFFmpeg* job : running)
         job->Stop(false);
     if (wait) {

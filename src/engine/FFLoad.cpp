@@ -38,8 +38,7 @@ QString ModuleName(const QString& folder, const QString& fileName) {
     return fileName;
 }
 
-// The already mapped module of that name, referenced once more; null when it is not the one
-// in use.
+// Where the module was loaded from; `fallback` when the loader does not say.
 QString ModulePath(void* handle, const QString& fallback) {
     link_map* map = nullptr;
     if (::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr &&
@@ -60,6 +59,8 @@ QString NotInUseReason(const QString& name) {
     return QStringLiteral("this program already runs with %1").arg(path);
 }
 
+// The already mapped module of that name, referenced once more; null when it is not the one
+// in use.
 void* OpenModule(const QString& name, QString* error) {
     void* handle = ::dlopen(name.toUtf8().constData(), RTLD_NOW | RTLD_NOLOAD);
     if (handle == nullptr) {

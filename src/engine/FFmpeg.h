@@ -139,10 +139,10 @@ public:
     // Holds the run at its next safe point until Resume (or Stop).
     void Pause();
     void Resume();
-    // Reports the end of a job that will never run.
-    void EndUnstarted(bool wait);
-    // The same on the calling thread, for a run that does not use workers.
-    void EndUnstartedHere();
+    // Reports the end of a job that will never run: on a helper thread (joined when `wait`), or
+    // on the calling thread for a run that does not use workers.
+    enum class TEndOn { HelperThread, CallingThread };
+    void EndUnstarted(bool wait, TEndOn where = TEndOn::HelperThread);
     void SetPreviewFlags(int flags);
     int PreviewFlags() const { return FPreviewFlags.load(); }
 

@@ -208,7 +208,7 @@ void TCustomFFmpeg::WaitWhilePaused() {
     FResumed.wait(lock, [this] { return !FPaused || FStopRequested; });
 }
 
-void TCustomFFmpeg::EndUnstarted(bool wait) {
+void TCustomFFmpeg::EndUnstarted(bool wait, TEndOn where) {
     if (FWorking) {
         Stop(wait);
         return;
@@ -216,24 +216,17 @@ void TCustomFFmpeg::EndUnstarted(bool wait) {
     if (FTerminated || FEndThread.joinable())
         return;
     FStopRequested = true;
-    FEndThread = std::thread([this] {
+    const auto end = [this] {
         FreeFilesAndStreams();
         ReportEnd();
-    });
-    if (wait)
-        FEndThread.join();
-}
-
-void TCustomFFmpeg::EndUnstartedHere() {
-    if (FWorking) {
-        Stop(false);
+    };
+    if (where == TEndOn::CallingThread) {
+        end();
         return;
     }
-    if (FTerminated || FEndThread.joinable())
-        return;
-    FStopRequested = true;
-    FreeFilesAndStreams();
-    ReportEnd();
+    FEndThread = std::thread(end);
+    if (wait)
+        FEndThread.join();
 }
 
 void TCustomFFmpeg::SetPreviewFlags(int flags) {

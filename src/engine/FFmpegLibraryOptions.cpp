@@ -43,16 +43,6 @@ void LogRejected(const QString& value, const QString& name) {
            value.toUtf8().constData(), name.toUtf8().constData());
 }
 
-// The value an option set holds, given to the same option of a new context.
-void CopyOption(const void* from, void* to, const QByteArray& name, const QString& displayName) {
-    uint8_t* current = nullptr;
-    if (av_opt_get(const_cast<void*>(from), name.constData(), 0, &current) < 0)
-        return;
-    if (av_opt_set(to, name.constData(), reinterpret_cast<char*>(current), 0) < 0)
-        LogRejected(QString::fromUtf8(reinterpret_cast<char*>(current)), displayName);
-    av_free(current);
-}
-
 } // namespace
 
 TLibraryOptions::TLibraryOptions() {
@@ -167,46 +157,47 @@ std::optional<QString> TLibraryOptions::Set(const QString& name, const QString& 
 void TLibraryOptions::ApplyTo(AVCodecContext* context, bool encoding) const {
     const int flags = (encoding ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM) |
                       KindFlag(context->codec_type);
-    const AVCodecContext* set = CodecOptions(context->codec_type);
+    const bool hasOwn = context->codec != nullptr && context->codec->priv_class != nullptr;
     for (const TPair& pair : FPairs) {
-        if (pair.Kind && *pair.Kind != context->codec_type)
-            continue;
-        const QByteArray name = pair.Name.toUtf8();
-        const bool generic =
-            set != nullptr && av_opt_find(context, name.constData(), nullptr, flags, 0) != nullptr;
-        const bool own =
-            context->priv_data != nullptr && context->codec != nullptr &&
-            context->codec->priv_class != nullptr &&
-            av_opt_find(context->priv_data, name.constData(), nullptr, 0, 0) != nullptr;
-        // A codec's own option wins for a name given as private; the generic one otherwise.
-        if (own && (pair.Private || !generic)) {
-            if (av_opt_set(context->priv_data, name.constData(), pair.Value.toUtf8().constData(),
-                           0) < 0)
-                LogRejected(pair.Value, pair.Name);
-        } else if (generic) {
-            CopyOption(set, context, name, pair.Name);
-        }
+        if (!pair.Kind || *pair.Kind == context->codec_type)
+            ApplyPair(pair, context, hasOwn ? context->priv_data : nullptr,
+                      CodecOptions(context->codec_type), flags);
     }
 }
 
 void TLibraryOptions::ApplyTo(AVFormatContext* context, bool output) const {
     const int flags = output ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM;
+    const AVClass* ownClass = context->oformat   ? context->oformat->priv_class
+                              : context->iformat ? context->iformat->priv_class
+                                                 : nullptr;
     for (const TPair& pair : FPairs) {
-        if (pair.Kind)
-            continue;
-        const QByteArray name = pair.Name.toUtf8();
-        const bool generic = av_opt_find(context, name.constData(), nullptr, flags, 0) != nullptr;
-        const bool own =
-            context->priv_data != nullptr &&
-            av_opt_find(context->priv_data, name.constData(), nullptr, 0, 0) != nullptr;
-        if (own && (pair.Private || !generic)) {
-            if (av_opt_set(context->priv_data, name.constData(), pair.Value.toUtf8().constData(),
-                           0) < 0)
-                LogRejected(pair.Value, pair.Name);
-        } else if (generic) {
-            CopyOption(FFormat.get(), context, name, pair.Name);
-        }
+        if (!pair.Kind)
+            ApplyPair(pair, context, ownClass ? context->priv_data : nullptr, FFormat.get(), flags);
     }
+}
+
+void TLibraryOptions::ApplyPair(const TPair& pair, void* context, void* own, const void* set,
+                                int flags) {
+    const QByteArray name = pair.Name.toUtf8();
+    const bool generic =
+        set != nullptr && av_opt_find(context, name.constData(), nullptr, flags, 0) != nullptr;
+    const bool hasOwn =
+        own != nullptr && av_opt_find(own, name.constData(), nullptr, 0, 0) != nullptr;
+    // The context's own option wins for a name given as private; the generic one otherwise.
+    if (hasOwn && (pair.Private || !generic)) {
+        if (av_opt_set(own, name.constData(), pair.Value.toUtf8().constData(), 0) < 0)
+            LogRejected(pair.Value, pair.Name);
+        return;
+    }
+    if (!generic)
+        return;
+    // The generic set holds the value as checked when it was given.
+    uint8_t* current = nullptr;
+    if (av_opt_get(const_cast<void*>(set), name.constData(), 0, &current) < 0)
+        return;
+    if (av_opt_set(context, name.constData(), reinterpret_cast<char*>(current), 0) < 0)
+        LogRejected(QString::fromUtf8(reinterpret_cast<char*>(current)), pair.Name);
+    av_free(current);
 }
 
 ffmpeg::DictionaryPtr TLibraryOptions::DemuxerDictionary() const {

@@ -53,6 +53,9 @@ private:
     struct FormatContextDeleter {
         void operator()(AVFormatContext* context) const { avformat_free_context(context); }
     };
+    // One remembered pair onto a new context (`own`: its private options, or null; `set`: the
+    // generic option set holding the checked value, or null).
+    static void ApplyPair(const TPair& pair, void* context, void* own, const void* set, int flags);
     std::optional<QString> SetGeneric(const QByteArray& name, const QByteArray& value,
                                       std::optional<AVMediaType> kind, bool* taken);
 

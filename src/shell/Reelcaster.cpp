@@ -17,7 +17,6 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 

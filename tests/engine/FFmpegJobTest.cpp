@@ -200,8 +200,8 @@ TEST_F(JobTest, StartTimeAndRecordingTimeCutAPiece) {
     EXPECT_LT(difference(ours, source), difference(ours, before) / 4);
 }
 
-// Seeking lands on the key picture before the start (every second in the source); the pictures
-// decoded only to get there are neither shown nor counted as dropped.
+// Seeking lands on the key picture before the start (the source's only one is its first); the
+// pictures decoded only to get there are neither shown nor counted as dropped.
 TEST_F(JobTest, AStartBetweenKeyPicturesBeginsAtThatPicture) {
     const QString output = Out("between.flv");
     TCustomFFmpeg job;
