@@ -3,8 +3,8 @@
 //   bench_encoder_driver PARALLEL COUNT INPUT OUTPUT-FOLDER
 // For benchmarks only.
 
-#include "engine/FFEncode.h"
 #include "engine/FFmpegException.h"
+#include "engine/encoder/FFEncode.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,8 +3,8 @@
 // Options before -i apply to the input, the others to the output. For benchmarks only.
 
 #include "engine/FFLoad.h"
-#include "engine/FFmpeg.h"
 #include "engine/FFmpegException.h"
+#include "engine/transcoder/FFmpeg.h"
 
 #include <QCoreApplication>
 #include <QStringList>

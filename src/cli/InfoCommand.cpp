@@ -1,9 +1,9 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/MediaInfoFields.h"
-#include "engine/FFDecode.h"
 #include "engine/FFLoad.h"
 #include "engine/FFmpegException.h"
+#include "engine/probe/FFDecode.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "cli/MediaInfoFields.h"
 
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 
 namespace {
 

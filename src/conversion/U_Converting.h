@@ -7,7 +7,7 @@
 
 #include "conversion/U_ConvertingBatch.h"
 #include "conversion/U_Replace.h"
-#include "engine/FFEncode.h"
+#include "engine/encoder/FFEncode.h"
 #include "shell/SkinnedDialog.h"
 
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 // convert through it.
 
 #include "conversion/U_ConvertingParams.h"
-#include "engine/FFEncode.h"
+#include "engine/encoder/FFEncode.h"
 
 #include <QStringList>
 

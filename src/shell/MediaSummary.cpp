@@ -1,6 +1,6 @@
 #include "shell/MediaSummary.h"
 
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 
 namespace {
 

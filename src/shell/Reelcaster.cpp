@@ -2,7 +2,7 @@
 
 #include "conversion/U_Converting.h"
 #include "conversion/U_shutDownRequest.h"
-#include "engine/FFEncode.h"
+#include "engine/encoder/FFEncode.h"
 #include "engine/widgets/TPreviewer.h"
 #include "shell/AppFolders.h"
 #include "shell/AppSettings.h"

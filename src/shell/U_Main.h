@@ -4,8 +4,8 @@
 // that act on them. It owns the encoder component whose libraries it loads and whose probing
 // decoder adds files.
 
-#include "engine/FFEncode.h"
 #include "engine/FFLoad.h"
+#include "engine/encoder/FFEncode.h"
 #include "shell/U_TreelistModel.h"
 
 #include <QWidget>

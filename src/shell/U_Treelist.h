@@ -3,7 +3,7 @@
 // The job item records: one TFileOption per row of the job list, TClipFile per entry of the
 // clip list, and the defaults a new item starts with.
 
-#include "engine/FFEncodeOptions.h"
+#include "engine/encoder/FFEncodeOptions.h"
 
 #include <QColor>
 #include <QFont>

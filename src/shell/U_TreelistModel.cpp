@@ -1,6 +1,6 @@
 #include "shell/U_TreelistModel.h"
 
-#include "engine/FFDecode.h"
+#include "engine/probe/FFDecode.h"
 #include "shell/MediaSummary.h"
 #include "shell/MrvLog.h"
 #include "shell/U_TreelistFormat.h"

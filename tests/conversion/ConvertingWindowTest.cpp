@@ -6,8 +6,8 @@
 #include "shell/MrvLog.h"
 #include "shell/U_TreelistModel.h"
 
-#include "engine/FFDecode.h"
 #include "engine/FFLoad.h"
+#include "engine/probe/FFDecode.h"
 
 #include "common/FakePrompts.h"
 #include "common/Process.h"

@@ -1,7 +1,7 @@
 #include "engine/FFLoad.h"
-#include "engine/FFDecode.h"
 #include "engine/FFLog.h"
 #include "engine/FFUtils.h"
+#include "engine/probe/FFDecode.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "shell/U_TreelistFormat.h"
 #include "shell/U_TreelistModel.h"
 
-#include "engine/FFDecode.h"
 #include "engine/FFLoad.h"
+#include "engine/probe/FFDecode.h"
 
 #include "common/TestMedia.h"
 

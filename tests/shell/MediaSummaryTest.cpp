@@ -1,7 +1,7 @@
 #include "shell/MediaSummary.h"
 
-#include "engine/FFDecode.h"
 #include "engine/FFLoad.h"
+#include "engine/probe/FFDecode.h"
 
 #include "common/TestMedia.h"
 

@@ -3,7 +3,7 @@
 // The floating preview window of one running task: stay-on-top, a close box only, the client
 // area the picture's size, the picture's time in the caption. Dragging the picture moves it.
 
-#include "engine/Previewer.h"
+#include "engine/encoder/Previewer.h"
 
 #include <QWidget>
 

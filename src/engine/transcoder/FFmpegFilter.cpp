@@ -1,0 +1,159 @@
+// The video filter graph of an output stream: buffer source "src", an optional scale to the
+// size the filter text was made for, the text between "in" and "out", an optional scale to the
+// encoder's size, and the sink "out".
+
+#include "engine/transcoder/FFmpeg.h"
+
+#include "engine/FFLog.h"
+#include "engine/FFmpegException.h"
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/opt.h>
+}
+
+namespace {
+
+AVFilterContext* AddScale(AVFilterGraph* graph, AVFilterContext* after, int width, int height,
+                          const char* name) {
+    AVFilterContext* scale = nullptr;
+    const QByteArray args = QStringLiteral("%1:%2").arg(width).arg(height).toUtf8();
+    if (avfilter_graph_create_filter(&scale, avfilter_get_by_name("scale"), name, args.constData(),
+                                     nullptr, graph) < 0)
+        return nullptr;
+    if (after != nullptr && avfilter_link(after, 0, scale, 0) < 0)
+        return nullptr;
+    return scale;
+}
+
+} // namespace
+
+void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int height, int format,
+                                         AVRational sampleAspect) {
+    AVCodecContext* codec = output.EncoderContext.get();
+    const bool rebuild = output.Filter.Graph != nullptr;
+    // The text was written for the size the first graph gave it; later pictures of another
+    // size are scaled to that first, and the result to the encoder's size.
+    const int designWidth =
+        rebuild ? output.Filter.DesignWidth : (codec->width > 0 ? codec->width : width);
+    const int designHeight =
+        rebuild ? output.Filter.DesignHeight : (codec->height > 0 ? codec->height : height);
+    const QString failure = output.FilterText.isEmpty()
+                                ? QStringLiteral("Error opening filters!")
+                                : QStringLiteral("Error opening filters: ") + output.FilterText;
+
+    TVideoFilter filter;
+    filter.Graph.reset(avfilter_graph_alloc());
+    if (!filter.Graph)
+        throw FFmpegException(failure);
+    AVFilterGraph* graph = filter.Graph.get();
+    graph->scale_sws_opts =
+        av_strdup(QString::asprintf("flags=0x%X", output.ScalerFlags).toUtf8().constData());
+
+    const QByteArray sourceArgs =
+        QString::asprintf("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", width,
+                          height, format, AV_TIME_BASE, sampleAspect.num,
+                          sampleAspect.den > 0 ? sampleAspect.den : 1)
+            .toUtf8();
+    const AVPixelFormat sinkFormats[] = {codec->pix_fmt, AV_PIX_FMT_NONE};
+    if (avfilter_graph_create_filter(&filter.Source, avfilter_get_by_name("buffer"), "src",
+                                     sourceArgs.constData(), nullptr, graph) < 0 ||
+        avfilter_graph_create_filter(&filter.Sink, avfilter_get_by_name("buffersink"), "out",
+                                     nullptr, nullptr, graph) < 0 ||
+        av_opt_set_int_list(filter.Sink, "pix_fmts", sinkFormats, AV_PIX_FMT_NONE,
+                            AV_OPT_SEARCH_CHILDREN) < 0)
+        throw FFmpegException(failure);
+
+    AVFilterContext* last = filter.Source;
+    if (designWidth != width || designHeight != height) {
+        last = AddScale(graph, last, designWidth, designHeight, "scale_in");
+        if (last == nullptr)
+            throw FFmpegException(failure);
+    }
+    if (FSettings.Deinterlace) {
+        // Every picture: the first field kept, the second interpolated from it.
+        AVFilterContext* yadif = nullptr;
+        if (avfilter_graph_create_filter(&yadif, avfilter_get_by_name("yadif"), "deinterlace",
+                                         "mode=send_frame:parity=auto:deint=all", nullptr,
+                                         graph) < 0 ||
+            avfilter_link(last, 0, yadif, 0) < 0)
+            throw FFmpegException(failure);
+        last = yadif;
+    }
+    AVFilterContext* end = filter.Sink;
+    if (rebuild &&
+        (codec->width != output.Filter.SinkWidth || codec->height != output.Filter.SinkHeight)) {
+        end = AddScale(graph, nullptr, codec->width, codec->height, "scale_out");
+        if (end == nullptr || avfilter_link(end, 0, filter.Sink, 0) < 0)
+            throw FFmpegException(failure);
+    }
+
+    if (output.FilterText.isEmpty()) {
+        if (avfilter_link(last, 0, end, 0) < 0)
+            throw FFmpegException(failure);
+    } else {
+        ffmpeg::FilterInOutPtr outputs(avfilter_inout_alloc());
+        ffmpeg::FilterInOutPtr inputs(avfilter_inout_alloc());
+        if (!outputs || !inputs)
+            throw FFmpegException(failure);
+        outputs->name = av_strdup("in");
+        outputs->filter_ctx = last;
+        inputs->name = av_strdup("out");
+        inputs->filter_ctx = end;
+        AVFilterInOut* rawInputs = inputs.release();
+        AVFilterInOut* rawOutputs = outputs.release();
+        const int parsed = avfilter_graph_parse_ptr(graph, output.FilterText.toUtf8().constData(),
+                                                    &rawInputs, &rawOutputs, nullptr);
+        inputs.reset(rawInputs);
+        outputs.reset(rawOutputs);
+        if (parsed < 0)
+            throw FFmpegException(failure);
+    }
+    if (avfilter_graph_config(graph, nullptr) < 0)
+        throw FFmpegException(failure);
+
+    filter.Width = width;
+    filter.Height = height;
+    filter.Format = format;
+    filter.DesignWidth = designWidth;
+    filter.DesignHeight = designHeight;
+    if (!rebuild) {
+        codec->width = av_buffersink_get_w(filter.Sink);
+        codec->height = av_buffersink_get_h(filter.Sink);
+        if (output.FrameAspectRatio <= 0)
+            codec->sample_aspect_ratio = av_buffersink_get_sample_aspect_ratio(filter.Sink);
+    }
+    filter.SinkWidth = av_buffersink_get_w(filter.Sink);
+    filter.SinkHeight = av_buffersink_get_h(filter.Sink);
+    output.Filter = std::move(filter);
+}
+
+void TCustomFFmpeg::PushToFilter(TOutputStream& output, AVFrame* frame) {
+    TVideoFilter& filter = output.Filter;
+    if (frame == nullptr && filter.Width == 0)
+        return; // already at its end
+    if (frame != nullptr && (frame->width != filter.Width || frame->height != filter.Height ||
+                             frame->format != filter.Format)) {
+        ConfigureVideoFilter(output, frame->width, frame->height, frame->format,
+                             frame->sample_aspect_ratio);
+    }
+    if (output.Filter.Source == nullptr)
+        return; // flushed already, and no picture since
+    if (av_buffersrc_add_frame_flags(output.Filter.Source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
+        throw FFmpegException(QStringLiteral("Error while filtering"));
+    if (frame == nullptr)
+        filter.Width = filter.Height = 0; // a later picture (the next joined input) rebuilds it
+}
+
+bool TCustomFFmpeg::PullFromFilter(TOutputStream& output, AVFrame* frame) {
+    const int result = av_buffersink_get_frame(output.Filter.Sink, frame);
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+        return false;
+    if (result < 0)
+        throw FFmpegException(QStringLiteral("Error while filtering"));
+    if (frame->pts != AV_NOPTS_VALUE)
+        frame->pts = av_rescale_q(frame->pts, av_buffersink_get_time_base(output.Filter.Sink),
+                                  AV_TIME_BASE_Q);
+    return true;
+}
