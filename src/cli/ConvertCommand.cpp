@@ -1,18 +1,18 @@
 #include "cli/ConvertCommand.h"
 
 #include "cli/ConvertOptions.h"
-#include "conversion/U_ConvertingBatch.h"
-#include "editing/U_EditWatermark.h"
+#include "core/AppFolders.h"
+#include "core/AppSettings.h"
+#include "core/U_ConvertingBatch.h"
+#include "core/U_EditWatermark.h"
+#include "core/U_FormatsChoice.h"
+#include "core/U_TreelistFormat.h"
+#include "core/U_TreelistModel.h"
+#include "core/U_XML.h"
+#include "core/UnixSignals.h"
+#include "core/WorkFolders.h"
 #include "engine/FFmpegException.h"
 #include "engine/encoder/FFEncode.h"
-#include "formats/U_FormatsChoice.h"
-#include "formats/U_XML.h"
-#include "shell/AppFolders.h"
-#include "shell/AppSettings.h"
-#include "shell/U_TreelistFormat.h"
-#include "shell/U_TreelistModel.h"
-#include "shell/UnixSignals.h"
-#include "shell/WorkFolders.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 // The options of `reelcaster-cli convert`, read and checked.
 
-#include "shell/U_Treelist.h"
+#include "core/U_Treelist.h"
 
 #include <QPoint>
 #include <QString>

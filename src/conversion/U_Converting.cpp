@@ -2,10 +2,10 @@
 
 #include "conversion/U_ConvertingView.h"
 #include "conversion/U_shutDown.h"
-#include "shell/AppFolders.h"
-#include "shell/MrvLog.h"
-#include "shell/PromptService.h"
-#include "shell/U_TreelistFormat.h"
+#include "core/AppFolders.h"
+#include "core/MrvLog.h"
+#include "core/PromptService.h"
+#include "core/U_TreelistFormat.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -5,8 +5,8 @@
 // reports the outcome at the end (optionally opening the output folder or shutting down).
 // Main thread, except the text watermark hook, which runs on the task's worker thread.
 
-#include "conversion/U_ConvertingBatch.h"
 #include "conversion/U_Replace.h"
+#include "core/U_ConvertingBatch.h"
 #include "engine/encoder/FFEncode.h"
 #include "shell/SkinnedDialog.h"
 

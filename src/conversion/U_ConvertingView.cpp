@@ -1,6 +1,6 @@
 #include "conversion/U_ConvertingView.h"
 
-#include "shell/U_Treelist.h"
+#include "core/U_Treelist.h"
 
 #include <QImage>
 #include <QPainter>

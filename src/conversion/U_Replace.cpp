@@ -1,6 +1,6 @@
 #include "conversion/U_Replace.h"
 
-#include "shell/PromptService.h"
+#include "core/PromptService.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

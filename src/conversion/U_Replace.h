@@ -2,7 +2,7 @@
 
 // The question asked before a batch replaces an existing output file, with five answers.
 
-#include "conversion/U_ConvertingBatch.h"
+#include "core/U_ConvertingBatch.h"
 #include "shell/SkinnedDialog.h"
 
 class QLabel;

@@ -1,7 +1,7 @@
 #include "conversion/U_shutDown.h"
 
 #include "conversion/U_shutDownRequest.h"
-#include "shell/MrvLog.h"
+#include "core/MrvLog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "conversion/U_shutDownRequest.h"
 
-#include "shell/MrvLog.h"
+#include "core/MrvLog.h"
 
 #include <QDBusConnection>
 #include <QDBusInterface>

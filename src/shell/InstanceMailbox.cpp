@@ -1,7 +1,7 @@
 #include "shell/InstanceMailbox.h"
 
-#include "shell/AppFolders.h"
-#include "shell/WorkFolders.h"
+#include "core/AppFolders.h"
+#include "core/WorkFolders.h"
 
 #include <QFileInfo>
 #include <QLocalSocket>

@@ -1,6 +1,6 @@
-#include "shell/PromptService.h"
+#include "core/PromptService.h"
 
-#include "shell/AppFolders.h"
+#include "core/AppFolders.h"
 
 #include <QApplication>
 #include <QDesktopServices>

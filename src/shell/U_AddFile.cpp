@@ -1,6 +1,6 @@
 #include "shell/U_AddFile.h"
 
-#include "shell/U_TreelistFormat.h"
+#include "core/U_TreelistFormat.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

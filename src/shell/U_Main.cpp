@@ -1,14 +1,14 @@
 #include "shell/U_Main.h"
 
-#include "shell/AppFolders.h"
-#include "shell/AppSettings.h"
-#include "shell/MrvLog.h"
-#include "shell/PromptService.h"
+#include "core/AppFolders.h"
+#include "core/AppSettings.h"
+#include "core/MrvLog.h"
+#include "core/PromptService.h"
+#include "core/U_Treelist.h"
+#include "core/WorkFolders.h"
 #include "shell/SkinnedDialog.h"
 #include "shell/U_MainIcons.h"
 #include "shell/U_MainList.h"
-#include "shell/U_Treelist.h"
-#include "shell/WorkFolders.h"
 #include "shell/uLoadUI.h"
 
 #include <QCheckBox>

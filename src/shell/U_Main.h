@@ -4,9 +4,9 @@
 // that act on them. It owns the encoder component whose libraries it loads and whose probing
 // decoder adds files.
 
+#include "core/U_TreelistModel.h"
 #include "engine/FFLoad.h"
 #include "engine/encoder/FFEncode.h"
-#include "shell/U_TreelistModel.h"
 
 #include <QWidget>
 

@@ -3,12 +3,12 @@
 
 #include "shell/U_Main.h"
 
-#include "shell/AppFolders.h"
-#include "shell/AppSettings.h"
-#include "shell/PromptService.h"
+#include "core/AppFolders.h"
+#include "core/AppSettings.h"
+#include "core/PromptService.h"
+#include "core/U_TreelistFormat.h"
 #include "shell/U_AddFile.h"
 #include "shell/U_MainList.h"
-#include "shell/U_TreelistFormat.h"
 #include "shell/U_about.h"
 #include "shell/WebPage.h"
 

@@ -1,6 +1,6 @@
 #include "shell/U_MainList.h"
 
-#include "shell/U_TreelistModel.h"
+#include "core/U_TreelistModel.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 #include "shell/U_about.h"
 
-#include "shell/AppFolders.h"
-#include "shell/AppSettings.h"
+#include "core/AppFolders.h"
+#include "core/AppSettings.h"
+#include "core/SysInfoUtils.h"
 #include "shell/SkinnedDialog.h"
-#include "shell/SysInfoUtils.h"
 #include "shell/WebPage.h"
 
 #include <QLabel>

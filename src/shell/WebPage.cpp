@@ -1,6 +1,6 @@
 #include "shell/WebPage.h"
 
-#include "shell/PromptService.h"
+#include "core/PromptService.h"
 
 void OpenWebPage(const QString& address) {
     if (!address.trimmed().isEmpty())

@@ -1,6 +1,6 @@
 #include "shell/uLoadUI.h"
 
-#include "shell/AppFolders.h"
+#include "core/AppFolders.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 // A prompt service that answers instead of a user and records what it was asked.
 
-#include "shell/PromptService.h"
+#include "core/PromptService.h"
 
 #include <QStringList>
 

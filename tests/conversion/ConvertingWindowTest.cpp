@@ -2,9 +2,9 @@
 #include "conversion/U_ConvertingView.h"
 #include "conversion/U_shutDown.h"
 #include "conversion/U_shutDownRequest.h"
-#include "shell/AppSettings.h"
-#include "shell/MrvLog.h"
-#include "shell/U_TreelistModel.h"
+#include "core/AppSettings.h"
+#include "core/MrvLog.h"
+#include "core/U_TreelistModel.h"
 
 #include "engine/FFLoad.h"
 #include "engine/probe/FFDecode.h"
