@@ -10,6 +10,7 @@
 #include "engine/encoder/FFEncode.h"
 #include "engine/widgets/TPreviewer.h"
 #include "shell/AppTheme.h"
+#include "shell/DesktopPrompts.h"
 #include "shell/InstanceMailbox.h"
 #include "shell/U_Main.h"
 #include "shell/U_OnlyApps.h"
@@ -39,6 +40,8 @@ int RunApplication(int& argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Morvane Reelcaster"));
     QGuiApplication::setDesktopFileName(QStringLiteral("reelcaster"));
     ApplyAppTheme(app);
+    TDesktopPrompts desktopPrompts;
+    const TPromptOverride prompts(desktopPrompts);
 
     // A termination request closes the main window, or skips it when it comes earlier.
     bool terminationRequested = false;

@@ -30,10 +30,12 @@ public:
     virtual void OpenAddress(const QString& address) = 0;
 };
 
-// The service in use: the real dialogs unless a test put its own in place.
+// The service in use. Without one put in place, questions get their "cancel" answer and
+// messages go to the standard error stream: the desktop program puts its dialogs in place at
+// start, tests put their own.
 IPromptService& Prompts();
 
-// Puts `service` in place for as long as the object lives (tests).
+// Puts `service` in place for as long as the object lives.
 class TPromptOverride {
 public:
     explicit TPromptOverride(IPromptService& service);

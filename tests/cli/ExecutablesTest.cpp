@@ -26,6 +26,22 @@ TEST(Executables, SearchTheirOwnLibraryFolderAndNeverTheCurrentOne) {
     }
 }
 
+// The command line runs on machines without a desktop: it needs neither Qt's widgets nor its
+// D-Bus or network modules (nor anything else the windows bring).
+TEST(Executables, TheCommandLineNeedsNoWindowLibraries) {
+    const TProcessResult result = RunProgram("readelf", {"-d", REELCASTER_CLI_PATH});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    QStringList needed;
+    const QRegularExpression entry(R"(\(NEEDED\)\s+Shared library: \[(.*)\])");
+    for (auto it = entry.globalMatch(QString::fromUtf8(result.Out)); it.hasNext();)
+        needed << it.next().captured(1);
+    ASSERT_TRUE(needed.contains("libQt6Core.so.6")) << needed.join(' ').toStdString();
+    for (const char* library : {"libQt6Widgets", "libQt6DBus", "libQt6Network", "libQt6OpenGL"}) {
+        EXPECT_FALSE(needed.filter(library).size() > 0)
+            << library << " in " << needed.join(' ').toStdString();
+    }
+}
+
 // Where a copy of the program keeps its files when nothing names a folder: beside itself when
 // it is a portable copy (it carries its own "Format.dat"), else in the user's data folder, never
 // in an installed programs' folder (which root could write into).

@@ -1,0 +1,54 @@
+#include "shell/DesktopPrompts.h"
+
+#include "core/AppFolders.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+void TDesktopPrompts::Beep() {
+    QApplication::beep();
+}
+
+void TDesktopPrompts::Information(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, QStringLiteral("Information"), text);
+}
+
+void TDesktopPrompts::Warning(QWidget* parent, const QString& text) {
+    QMessageBox::warning(parent, QStringLiteral("Warning"), text);
+}
+
+void TDesktopPrompts::Error(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QStringLiteral("Error"), text);
+}
+
+bool TDesktopPrompts::Confirm(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, QStringLiteral("Confirm"), text,
+                                 QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+QStringList TDesktopPrompts::OpenFiles(QWidget* parent, const QString& startFolder,
+                                       const QStringList& filters) {
+    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Add Files"), startFolder,
+                                         filters.join(QStringLiteral(";;")), nullptr,
+                                         QFileDialog::DontResolveSymlinks);
+}
+
+QString TDesktopPrompts::ChooseFolder(QWidget* parent, const QString& title,
+                                      const QString& startFolder) {
+    const QString start = QDir(startFolder).exists() ? startFolder : QString();
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, start);
+    return folder.isEmpty() ? QString() : WithTrailingSlash(folder);
+}
+
+void TDesktopPrompts::OpenFolder(const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void TDesktopPrompts::OpenAddress(const QString& address) {
+    QDesktopServices::openUrl(QUrl::fromUserInput(address));
+}
