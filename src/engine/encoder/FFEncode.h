@@ -5,6 +5,9 @@
 // at once on worker threads, reporting progress, preview pictures, hooks and the end of each
 // task and of the whole run.
 //
+// Sources: FFEncode.cpp (tasks and their scheduling), FFEncodeOptions.cpp (option records into
+// job options), FFEncodeEvents.cpp (event delivery).
+//
 // Threads: every public call is made on one thread (the main thread in the application).
 // OnProgress, OnPreviewBitmap, OnBeforeFindStreamInfo and OnTerminate arrive on the main thread
 // when TriggerEventInMainThread is set; hooks arrive on the task's worker thread. No lock is
@@ -36,16 +39,9 @@ struct TTerminateInfo {
     QString ExceptionMsg;
 };
 
-struct TProgressInfo {
+// A task's progress: what the job reports, and which task it is.
+struct TProgressInfo : TJobProgress {
     int TaskIndex = 0;
-    int FileIndex = 0; // input being read; −1 in a task's final report
-    int FrameNumber = 0;
-    int FPS = 0;
-    float Quality = -1.0f;
-    float BitRate = 0.0f;        // kbit/s
-    int64_t TotalSize = 0;       // bytes
-    int64_t CurrentDuration = 0; // µs
-    int64_t TotalDuration = -1;  // µs
 };
 
 struct TPreviewInfo {
@@ -55,23 +51,14 @@ struct TPreviewInfo {
     int64_t PTS = 0;
 };
 
-struct THookInfo {
+// A picture handed to a video hook (the handler may draw on it and set Update and StopHook),
+// and which task it is.
+struct THookInfo : TVideoHookData {
     int TaskIndex = 0;
-    QImage* Bitmap = nullptr;
-    int FrameNumber = 0;
-    int64_t PTS = 0;
-    bool Update = true;
-    bool StopHook = false;
 };
 
-struct TFrameHookInfo {
+struct TFrameHookInfo : TFrameHookData {
     int TaskIndex = 0;
-    int FrameNumber = 0;
-    AVFrame* Picture = nullptr;
-    int PixFmt = AV_PIX_FMT_NONE;
-    int Width = 0;
-    int Height = 0;
-    int64_t PTS = 0;
 };
 
 using TProgressEvent = std::function<void(QObject* Sender, TProgressInfo* AProgressInfo)>;
@@ -151,17 +138,21 @@ public:
     TFFmpeg* Task(int index) const;
 
 private:
-    struct TTask;
+    struct TTask {
+        std::unique_ptr<TFFmpeg> Job;
+        std::unique_ptr<ITaskPreviewer> Previewer; // main thread only
+        bool PreviewClosed = false;
+    };
 
     void CheckIdle(const char* operation) const;
     int TaskIndex(const TCustomFFmpeg& job) const;
-    void ConnectTask(TTask& task);
-    void ApplyInputOptions(TTask& task, int slot, const QString& fileName,
-                           const TInputOptions* options);
-    void ApplyOutputOptions(TTask& task, const TOutputOptions& options,
-                            QList<QPair<QString, QString>>& streamDefaults,
-                            QStringList& newStreams);
+    // A new job with the component's settings and its events connected to the component.
+    std::unique_ptr<TTask> MakeTask();
+    bool OpenInput(TTask& task, const QString& fileName, const TInputOptions* options);
     void StartNext();
+
+    // Event delivery (FFEncodeEvents.cpp).
+    void ConnectHooks(TFFmpeg& job, const TOutputOptions& options);
     bool InOwnHandler() const;
     void CallTerminate(const TTerminateInfo& info);
     void DoTerminate(TCustomFFmpeg& job);

@@ -1,9 +1,14 @@
 #pragma once
 
-// Plain option records describing one input and one output of a conversion task. They hold
-// values only, so job items can store, copy and compare them freely.
+// Plain option records describing one input and one output of a conversion task, and their
+// translation into a transcoding job's options. The records hold values only, so job items can
+// store, copy and compare them freely.
 
+#include <QList>
+#include <QMap>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <limits>
@@ -109,3 +114,42 @@ struct TOutputOptions {
 
 void InitInputOptions(TInputOptions& options);
 void InitOutputOptions(TOutputOptions& options);
+
+class TCustomFFmpeg;
+
+using TOptionPairs = QList<QPair<QString, QString>>;
+
+// The extra option text: trimmed, line breaks and "<CRLF>" made line feeds, one "name=value"
+// per line with the name lower-cased; lines without a name are left out.
+TOptionPairs ParseExtraOptions(const QString& text);
+
+// Gives the job an input record before it opens that input: the extra text's options (but the
+// per-output ones), the container, the start time and the program.
+void ApplyInputOptions(TCustomFFmpeg& job, const TInputOptions& options);
+
+// The per-stream values of one output ("acodec", "vcodec", "scodec", "dcodec", "s", "vf") and
+// the streams its extra text adds ("newvideo" & co.), which take their values once the output
+// is open.
+struct TStreamValues {
+    // For the output's own streams: the record's value, else the extra text's first one.
+    QMap<QString, QString> Defaults;
+    TOptionPairs Extra;     // the extra text's values, in its order
+    QStringList NewStreams; // in the extra text's order
+
+    QString DefaultOf(const QString& name) const;
+    // The first value of `name` no added stream has taken yet, else the default.
+    QString Take(const QString& name);
+};
+
+// Gives the job an output record before it opens the output: target, codecs, preset, the extra
+// text's options, then the record's fields in the order of its table, size and filters. Hooks
+// are the caller's to connect. Throws FFmpegException as the job's options do.
+TStreamValues ApplyOutputOptions(TCustomFFmpeg& job, const TOutputOptions& options);
+
+// Once the output is open: adds the streams its extra text asked for, each with the first
+// unused per-stream value of its kind.
+void AddNewStreams(TCustomFFmpeg& job, TStreamValues& values);
+
+// A local date-time in days since 1899-12-30 as seconds since 1970 UTC, with the zone's
+// standard offset and no daylight saving.
+int64_t LocalDaysToUnixSeconds(double days);

@@ -1,5 +1,9 @@
 #include "engine/encoder/FFEncodeOptions.h"
 
+#include "common/QtPrinting.h"
+#include "engine/FFmpegException.h"
+#include "engine/transcoder/FFmpeg.h"
+
 #include <gtest/gtest.h>
 
 TEST(OptionRecords, InputDefaults) {
@@ -86,4 +90,77 @@ TEST(OptionRecords, RecordsCopyAndCompareByValue) {
     b.Info.Album = QStringLiteral("x");
     EXPECT_NE(a, b);
     EXPECT_TRUE(a.Info.Album.isEmpty());
+}
+
+TEST(ExtraOptionText, SplitsIntoLowerCaseNamesAndRawValues) {
+    const struct {
+        const char* Text;
+        TOptionPairs Expected;
+    } cases[] = {
+        {"", {}},
+        {"  VCodec=libx264<CRLF>g=12  ", {{"vcodec", "libx264"}, {"g", "12"}}},
+        {"a=1\r\nb=2\rc=3\nd", {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", ""}}},
+        {"metadata=title=a=b<CRLF><CRLF>=orphan", {{"metadata", "title=a=b"}}},
+        {" Name = value ", {{"name", " value"}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseExtraOptions(QString::fromUtf8(c.Text)), c.Expected) << c.Text;
+}
+
+// The record reaches the job as the options its fields stand for.
+TEST(OutputRecordTranslation, FieldsBecomeTheirOptions) {
+    TFFmpeg job;
+    TOutputOptions options;
+    options.FileFormat = QStringLiteral("flv");
+    options.VideoCodec = QStringLiteral("flv");
+    options.AudioCodec = QStringLiteral("libmp3lame");
+    options.FrameSize = QStringLiteral("320x240");
+    options.FrameRate = QStringLiteral("25");
+    options.AudioChannels = 2;
+    options.AudioSampleRate = 22050;
+    options.AudioVolume = 128;
+    options.VideoSync = 0;
+    options.Duration = 2000000;
+    options.Info.Title = QStringLiteral("Title");
+    options.Info.Year = 2026;
+    options.ExtOptions = QStringLiteral("g=12<CRLF>vcodec=mpeg4<CRLF>newvideo");
+    const TStreamValues values = ApplyOutputOptions(job, options);
+
+    const TPendingSettings& pending = job.Pending();
+    EXPECT_EQ(pending.FormatName, "flv");
+    EXPECT_EQ(pending.Kind(TStreamKind::Video).CodecName, "flv"); // the record wins
+    EXPECT_EQ(pending.Kind(TStreamKind::Audio).CodecName, "libmp3lame");
+    EXPECT_EQ(pending.FrameWidth, 320);
+    EXPECT_EQ(pending.FrameHeight, 240);
+    EXPECT_EQ(av_cmp_q(pending.FrameRate, AVRational{25, 1}), 0);
+    EXPECT_EQ(pending.AudioChannels, 2);
+    EXPECT_EQ(pending.AudioSampleRate, 22050);
+    EXPECT_TRUE(pending.OutputMetadata.contains({"title", "Title"}));
+    EXPECT_TRUE(pending.OutputMetadata.contains({"year", "2026"}));
+    EXPECT_EQ(job.Settings().AudioVolume, 128);
+    EXPECT_EQ(job.Settings().VideoSync, 0);
+    EXPECT_EQ(job.Settings().RecordingTime, 2000000);
+    EXPECT_EQ(values.NewStreams, QStringList{"newvideo"});
+    EXPECT_EQ(values.Extra, (TOptionPairs{{"vcodec", "mpeg4"}}));
+}
+
+// Streams the extra text adds each take the first per-stream value not yet taken, else the
+// output's own default.
+TEST(OutputRecordTranslation, AddedStreamsTakeTheFirstUnusedValues) {
+    TStreamValues values;
+    values.Defaults = {{"vcodec", "flv"}, {"s", "320x240"}};
+    values.Extra = {{"vcodec", "mpeg4"}, {"vcodec", "libx264"}, {"s", "160x120"}};
+    EXPECT_EQ(values.Take("vcodec"), "mpeg4");
+    EXPECT_EQ(values.Take("vcodec"), "libx264");
+    EXPECT_EQ(values.Take("vcodec"), "flv");
+    EXPECT_EQ(values.Take("s"), "160x120");
+    EXPECT_EQ(values.Take("s"), "320x240");
+    EXPECT_EQ(values.Take("vf"), "");
+}
+
+TEST(OutputRecordTranslation, ABadValueRaisesTheOptionsText) {
+    TFFmpeg job;
+    TOutputOptions options;
+    options.ExtOptions = QStringLiteral("vcodec=no_such_codec_here<CRLF>r=abc");
+    EXPECT_THROW(ApplyOutputOptions(job, options), FFmpegException);
 }
