@@ -11,6 +11,7 @@
 #include "engine/widgets/TPreviewer.h"
 #include "shell/AppTheme.h"
 #include "shell/DesktopPrompts.h"
+#include "shell/EngineLibraries.h"
 #include "shell/InstanceMailbox.h"
 #include "shell/U_Main.h"
 #include "shell/U_OnlyApps.h"
@@ -62,7 +63,7 @@ int RunApplication(int& argc, char** argv) {
     TCustomEncoder::SetDefaultPreviewerFactory([] { return std::make_unique<TPreviewer>(); });
 
     TMainfrm mainWindow;
-    if (!mainWindow.EngineLoaded())
+    if (!LoadEngineLibraries(mainWindow.Encoder(), mainWindow.PlayerSdl(), &mainWindow))
         return 1;
     mainForm = &mainWindow;
     TLogindShutdown shutdown;

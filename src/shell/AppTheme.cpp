@@ -1,6 +1,7 @@
 #include "shell/AppTheme.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPalette>
 #include <QStyleFactory>
 
@@ -37,4 +38,11 @@ void ApplyAppTheme(QApplication& app) {
         palette.setColor(QPalette::Disabled, role, dimmed);
     palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x3a, 0x40, 0x4c));
     app.setPalette(palette);
+}
+
+QString StyleSheet(const QString& resource) {
+    QFile file(resource);
+    // A resource compiled into the program: it cannot be missing.
+    Q_ASSERT(file.exists());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }

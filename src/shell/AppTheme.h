@@ -6,3 +6,8 @@
 class QApplication;
 
 void ApplyAppTheme(QApplication& app);
+
+class QString;
+
+// The text of a style sheet among the application's resources (":/styles/…").
+QString StyleSheet(const QString& resource);

@@ -2,10 +2,9 @@
 
 #include "core/AppFolders.h"
 #include "core/AppSettings.h"
-#include "core/MrvLog.h"
-#include "core/PromptService.h"
 #include "core/U_Treelist.h"
 #include "core/WorkFolders.h"
+#include "shell/AppTheme.h"
 #include "shell/SkinnedDialog.h"
 #include "shell/U_MainIcons.h"
 #include "shell/U_MainList.h"
@@ -37,57 +36,6 @@ constexpr int kHeaderHeight = 37;
 constexpr int kBarHeight = 80;
 constexpr int kPreviewWidth = 315;
 constexpr int kStopDelayMilliseconds = 1500;
-
-const char* const kStyleSheet = R"(
-TMainfrm { background: #1f232a; }
-QWidget#pnlOperation, QWidget#pnlBottom { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,
-    stop:0 #2b3039, stop:1 #242830); }
-QWidget#pnlOperation { border-bottom: 1px solid #15181d; }
-QWidget#pnlBottom { border-top: 1px solid #15181d; }
-QWidget#pnlListBar { background: #262a31; border-top: 1px solid #15181d; }
-QWidget#pnlPreview { background: #23272e; border-left: 1px solid #15181d; }
-QLabel { color: #e6e9ef; }
-QLabel#lblSoftName { font-weight: bold; font-size: 10pt; background: transparent; }
-QLabel#lblFileName { color: white; font-weight: bold; }
-QLabel#lblpos, QLabel#lbllen { color: #aeb5c2; }
-QCheckBox { color: #e6e9ef; spacing: 6px; }
-QToolButton { color: #e6e9ef; border: 1px solid transparent; border-radius: 6px;
-    padding: 3px; background: transparent; }
-QToolButton:hover { background: #353b46; border-color: #434a57; }
-QToolButton:pressed { background: #1a6fb8; }
-QToolButton:disabled { color: #6d7482; }
-QToolButton#btnStart { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,
-    stop:0 #2d96e8, stop:1 #1a6fb8); border: 1px solid #145a96; color: white;
-    font-weight: bold; font-size: 11pt; padding: 6px 14px; }
-QToolButton#btnStart:hover { background: #34a0f2; }
-QToolButton#btnStart:disabled { background: #353a44; border-color: #2d313a; color: #6d7482; }
-QToolButton#btnChange, QToolButton#btnBrowse { background: #353b46; border-color: #4a5260;
-    padding: 4px 12px; }
-QToolButton#btnChange:hover, QToolButton#btnBrowse:hover { background: #404755; }
-QToolButton#btnmin, QToolButton#btnMax, QToolButton#btnRestore, QToolButton#btnclose {
-    border: none; border-radius: 0; padding: 0; }
-QToolButton#btnclose:hover { background: #d93d3d; }
-QLineEdit { background: #15181d; color: #e6e9ef; border: 1px solid #3a404c;
-    border-radius: 4px; padding: 3px 6px; selection-background-color: #208ade; }
-QSlider::groove:horizontal { height: 4px; background: #3a404c; border-radius: 2px; }
-QSlider::sub-page:horizontal { background: #208ade; border-radius: 2px; }
-QSlider::handle:horizontal { width: 0px; }
-QSlider::handle:horizontal:enabled { width: 12px; margin: -4px 0; border-radius: 6px;
-    background: #e6e9ef; }
-QScrollBar:vertical { background: #2a2d33; width: 12px; margin: 0; }
-QScrollBar:horizontal { background: #2a2d33; height: 12px; margin: 0; }
-QScrollBar::handle { background: #4a5160; border-radius: 4px; margin: 2px; }
-QScrollBar::handle:vertical { min-height: 24px; }
-QScrollBar::handle:horizontal { min-width: 24px; }
-QScrollBar::handle:hover { background: #5a6273; }
-QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
-QScrollBar::add-page, QScrollBar::sub-page { background: none; }
-QMenu { background: #2b3039; color: #e6e9ef; border: 1px solid #15181d; padding: 4px 0; }
-QMenu::item { padding: 4px 24px 4px 20px; }
-QMenu::item:selected { background: #208ade; color: white; }
-QMenu::item:disabled { color: #6d7482; }
-QMenu::separator { height: 1px; background: #3a404c; margin: 4px 8px; }
-)";
 
 // A flat button of the window's look; an icon size of 0 leaves it without a picture.
 QToolButton* MakeButton(QWidget* parent, const char* name, TMainIcon icon, const QString& text,
@@ -141,7 +89,7 @@ TMainfrm::TMainfrm(QWidget* parent)
     setWindowTitle(QStringLiteral("Morvane Reelcaster"));
     setWindowIcon(MainIcon(TMainIcon::Logo, 64));
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QLatin1String(kStyleSheet));
+    setStyleSheet(StyleSheet(QStringLiteral(":/styles/MainWindow.qss")));
     resize(kDesignSize);
 
     auto* root = new QVBoxLayout(this);
@@ -158,7 +106,6 @@ TMainfrm::TMainfrm(QWidget* parent)
     FList.SetRowIcons({MainIcon(TMainIcon::RowFile, 16), MainIcon(TMainIcon::RowMerge, 16),
                        MainIcon(TMainIcon::RowClip, 16)});
     ClipList().clear();
-    FEngineLoaded = LoadEngineLibraries();
 
     // The default folders exist whatever the settings point at.
     const QString data = DataFolder();
@@ -179,31 +126,6 @@ QSize TMainfrm::FirstShowSize(const QSize& screen) {
     if (screen.width() < kDesignSize.width() || screen.height() < kDesignSize.height())
         return QSize(qRound(screen.width() * 0.9), qRound(screen.height() * 0.9));
     return kDesignSize;
-}
-
-bool TMainfrm::LoadEngineLibraries() {
-    const QString libFolder = ExecutableFolder() + QStringLiteral("LibAV");
-    const auto fail = [this](const QString& text, bool log) {
-        Prompts().Error(this, text);
-        if (log)
-            ActivityLog().WriteError(text);
-        return false;
-    };
-    if (!FFEncoder.LibrariesLoaded()) {
-        if (!FFEncoder.LoadLibraries(libFolder))
-            return fail(FFEncoder.LastErrMsg(), true);
-        ActivityLog().WriteInfo(QStringLiteral("FEncoder Load library successful"));
-    }
-    // The preview player shares the process-wide libraries and holds an SDL of its own.
-    if (!FFLoader().LoadLibraries(TLibrarySet::All()))
-        return fail(FFLoader().LastError(), true);
-    ActivityLog().WriteInfo(QStringLiteral("FPlayer Load library successful"));
-    if (!FPlayerSdl.Loaded()) {
-        if (!FPlayerSdl.Load(WithTrailingSlash(libFolder), TSDLLoader::DefaultFileName()))
-            return fail(FPlayerSdl.LastError(), false);
-        ActivityLog().WriteInfo(QStringLiteral("FPlayer Load SDLLib successful"));
-    }
-    return true;
 }
 
 // --- Building the window ---------------------------------------------------------------------

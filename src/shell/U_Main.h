@@ -29,10 +29,11 @@ public:
     explicit TMainfrm(QWidget* parent = nullptr);
     ~TMainfrm() override;
 
-    // False when the media libraries could not be loaded: the application must end.
-    bool EngineLoaded() const { return FEngineLoaded; }
     TJobList& List() { return FList; }
+    // The encoder loads the media libraries and lends its decoder to adding files; the
+    // preview player's SDL is held here (LoadEngineLibraries loads both at start).
     TFFEncoder& Encoder() { return FFEncoder; }
+    TSDLLoader& PlayerSdl() { return FPlayerSdl; }
 
     // The size the window takes when first shown on a screen of `screen` size.
     static QSize FirstShowSize(const QSize& screen);
@@ -126,7 +127,6 @@ private:
     QWidget* BuildPreview(QWidget* parent);
     QWidget* BuildBottomBar(QWidget* parent);
     void BuildMenus();
-    bool LoadEngineLibraries();
     // The preview controls in their idle state, or ready to play.
     void SetPreviewIdle(bool ready);
     void SetPreviewTitle(const QString& text);
@@ -136,7 +136,6 @@ private:
     TJobList FList;
     TFFEncoder FFEncoder;
     TSDLLoader FPlayerSdl; // the preview player's SDL, held for the player
-    bool FEngineLoaded = false;
     bool FFirstShow = true;
     bool FCanPlay = false;
     bool IsPlaying = false; // a file is open in the preview player (none yet: always idle)

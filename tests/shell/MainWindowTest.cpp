@@ -2,6 +2,7 @@
 #include "core/MrvLog.h"
 #include "core/U_Treelist.h"
 #include "core/WorkFolders.h"
+#include "shell/EngineLibraries.h"
 #include "shell/U_AddFile.h"
 #include "shell/U_Main.h"
 #include "shell/U_MainList.h"
@@ -37,7 +38,7 @@ protected:
         StartActivityLog(WithSlash(home.path()));
         LoadSettings(WithSlash(home.path()));
         window = std::make_unique<TMainfrm>();
-        ASSERT_TRUE(window->EngineLoaded());
+        ASSERT_TRUE(LoadEngineLibraries(window->Encoder(), window->PlayerSdl(), window.get()));
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -110,6 +111,7 @@ TEST_F(MainWindowTest, StartsWithTheEngineLoadedTheFoldersMadeAndCommandsIdle) {
     EXPECT_TRUE(QDir(home.filePath("Snapshot")).exists());
 
     EXPECT_EQ(window->lblSoftName->text(), "Morvane Reelcaster");
+    EXPECT_TRUE(window->styleSheet().contains("QToolButton#btnStart")); // from its resource
     EXPECT_TRUE(window->windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_EQ(window->edtoutput->text(), AppSettings().OutputPath);
     EXPECT_TRUE(window->chkall->isChecked());
@@ -540,7 +542,7 @@ TEST_F(MainWindowTest, AboutOpensTheAboutWindow) {
 TEST_F(MainWindowTest, WithoutSdlTheWindowReportsTheErrorAndTheApplicationEnds) {
     // This process's SDL is held by the first window's player.
     TMainfrm second;
-    EXPECT_FALSE(second.EngineLoaded());
+    EXPECT_FALSE(LoadEngineLibraries(second.Encoder(), second.PlayerSdl(), &second));
     ASSERT_EQ(prompts.Calls.size(), 1);
     EXPECT_TRUE(prompts.Calls[0].startsWith("Error: "));
     EXPECT_TRUE(prompts.Calls[0].endsWith(" alreay loaded in another instance."));

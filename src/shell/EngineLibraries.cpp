@@ -1,0 +1,32 @@
+#include "shell/EngineLibraries.h"
+
+#include "core/AppFolders.h"
+#include "core/MrvLog.h"
+#include "core/PromptService.h"
+#include "engine/FFLoad.h"
+#include "engine/encoder/FFEncode.h"
+
+bool LoadEngineLibraries(TCustomEncoder& encoder, TSDLLoader& playerSdl, QWidget* parent) {
+    const QString libFolder = ExecutableFolder() + QStringLiteral("LibAV");
+    const auto fail = [parent](const QString& text, bool log) {
+        Prompts().Error(parent, text);
+        if (log)
+            ActivityLog().WriteError(text);
+        return false;
+    };
+    if (!encoder.LibrariesLoaded()) {
+        if (!encoder.LoadLibraries(libFolder))
+            return fail(encoder.LastErrMsg(), true);
+        ActivityLog().WriteInfo(QStringLiteral("FEncoder Load library successful"));
+    }
+    // The preview player shares the process-wide libraries and holds an SDL of its own.
+    if (!FFLoader().LoadLibraries(TLibrarySet::All()))
+        return fail(FFLoader().LastError(), true);
+    ActivityLog().WriteInfo(QStringLiteral("FPlayer Load library successful"));
+    if (!playerSdl.Loaded()) {
+        if (!playerSdl.Load(WithTrailingSlash(libFolder), TSDLLoader::DefaultFileName()))
+            return fail(playerSdl.LastError(), false);
+        ActivityLog().WriteInfo(QStringLiteral("FPlayer Load SDLLib successful"));
+    }
+    return true;
+}
