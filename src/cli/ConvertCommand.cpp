@@ -237,7 +237,7 @@ int RunConvertCommand(const QStringList& arguments) {
                                                   : filePercent;
             totalPercent = view.TotalPercent >= 0 ? view.TotalPercent : totalPercent;
             display.Show(view.Counter + QLatin1Char(' ') +
-                             FileNamePart(batch.TaskOutputName(info->TaskIndex)),
+                             QFileInfo(batch.TaskOutputName(info->TaskIndex)).fileName(),
                          filePercent, totalPercent, info->FPS);
             return;
         }
@@ -250,7 +250,7 @@ int RunConvertCommand(const QStringList& arguments) {
         const int filePercent =
             info->TotalDuration > 0 ? int(info->CurrentDuration * 100 / info->TotalDuration) : 0;
         const int64_t whole = std::max(total, batch.BatchTotal());
-        display.Show(FileNamePart(batch.TaskOutputName(info->TaskIndex)),
+        display.Show(QFileInfo(batch.TaskOutputName(info->TaskIndex)).fileName(),
                      std::min(filePercent, 100),
                      whole > 0 ? int(std::min<int64_t>(done * 100 / whole, 100)) : 0, info->FPS);
     };

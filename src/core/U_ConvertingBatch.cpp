@@ -134,7 +134,7 @@ TBatchProgressView TConversionBatch::Progress(const TProgressInfo& info) {
     };
     if (info.TaskIndex != FCurrentTask) {
         view.FileChanged = true;
-        view.FileName = FileNamePart(TaskOutputName(info.TaskIndex));
+        view.FileName = QFileInfo(TaskOutputName(info.TaskIndex)).fileName();
         FDone += FLastTotal;
         FCurrentTask = info.TaskIndex;
         // Without any known duration the bar counts tasks instead.

@@ -3,6 +3,8 @@
 #include "core/U_TreelistModel.h"
 #include "core/U_XML.h"
 
+#include <QFileInfo>
+
 namespace {
 
 // The entry at a position given as text in a profile row.
@@ -58,9 +60,9 @@ bool ApplyFormatChoice(const TFormatChoice& choice, TJobList& list, TJobRow& row
         output.FileExt = FileExtOfEntry(choice.Container);
         const QString currentExt = output.FileName.mid(output.FileName.lastIndexOf('.')).toUpper();
         if (currentExt != QLatin1Char('.') + choice.Container) {
-            output.FileName =
-                list.MakeUniqueOutputName(outputFolder + FileNamePart(item.InputOptions.FileName),
-                                          choice.Container.toLower(), QStringLiteral("_"), nullptr);
+            output.FileName = list.MakeUniqueOutputName(
+                outputFolder + QFileInfo(item.InputOptions.FileName).fileName(),
+                choice.Container.toLower(), QStringLiteral("_"), nullptr);
         }
     }
     output.VideoCodec = VideoCodecOfEntry(choice.VideoEncoder);

@@ -1,9 +1,7 @@
 #include "core/U_TreelistModel.h"
 
-#include "core/MediaSummary.h"
-#include "core/MrvLog.h"
 #include "core/U_TreelistFormat.h"
-#include "engine/probe/FFDecode.h"
+#include "core/U_TreelistProbe.h"
 
 #include <QFileInfo>
 
@@ -13,30 +11,34 @@ namespace {
 
 int gMergeNumber = 0; // process-wide: merge items are numbered for as long as the process runs
 
-// The path without the extension of its file-name part.
+// The folder part of a path as written, with its trailing '/'.
+QString FolderPart(const QString& path) {
+    return path.chopped(QFileInfo(path).fileName().size());
+}
+
+// The file-name part's extension with its dot; empty when it has none.
+QString ExtensionPart(const QString& path) {
+    const QFileInfo file(path);
+    return file.fileName().mid(file.completeBaseName().size());
+}
+
 QString WithoutExtension(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash ? path.left(dot) : path;
+    return path.chopped(ExtensionPart(path).size());
 }
 
-QString ExtensionOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot > slash ? path.mid(dot) : QString();
-}
-
-QString FolderOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash >= 0 ? path.left(slash + 1) : QString();
+// A merge member converts its source's input with the source's settings at the source's own
+// size; its row's name, profile and the edit window's drawing stay with the source.
+TFileOption MergeMemberOf(const TFileOption& source) {
+    TFileOption member = source;
+    member.OutputFrameSize = source.SourceFrameSize;
+    member.CropViewRect = {};
+    member.IsMerge = false;
+    member.DisplayName.clear();
+    member.FormatIndex = 0;
+    return member;
 }
 
 } // namespace
-
-QString FileNamePart(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash >= 0 ? path.mid(slash + 1) : path;
-}
 
 TJobList::TJobList(QObject* parent) : QAbstractItemModel(parent) {}
 
@@ -119,36 +121,20 @@ void TJobList::Clear() {
 
 bool TJobList::AddSourceFile(const QString& path, TCustomDecoder& decoder,
                              const QString& outputFolder) {
-    struct Closer {
-        TCustomDecoder& Decoder;
-        ~Closer() { Decoder.CloseFile(); }
-    } closer{decoder};
-    if (!decoder.LoadFile(path)) {
-        ActivityLog().WriteError(decoder.LastErrMsg());
-        ActivityLog().WriteError(QStringLiteral("Failed to load File  ") + path);
+    const std::optional<TSourceFacts> facts = ProbeSourceFile(path, decoder);
+    if (!facts)
         return false;
-    }
-    ActivityLog().WriteInfo(QStringLiteral("Success to Load File ") + path +
-                            QStringLiteral("\r\n") + MediaSummary(decoder));
-
     auto row = std::make_unique<TJobRow>();
     TFileOption& item = row->Item;
     InitInputOptions(item.InputOptions);
     InitOutputOptions(item.OutputOptions);
-    item.InputOptions.FileName = decoder.FileName();
-    TFileStreamInfo info;
-    decoder.GetFileStreamInfo(info);
-    item.Duration = info.Duration;
-    item.FileSize = decoder.FileSize();
-    item.OutputOptions.FileName = MakeUniqueOutputName(
-        outputFolder + FileNamePart(path), QStringLiteral("flv"), QStringLiteral("_"), nullptr);
-    QString frameSize = QStringLiteral("0x0");
-    for (int i = 0; i < decoder.StreamCount(); ++i) {
-        TVideoStreamInfo video;
-        if (decoder.IsVideoStream(i) && decoder.GetVideoStreamInfo(i, video))
-            frameSize = QStringLiteral("%1x%2").arg(video.Width).arg(video.Height);
-    }
-    SetItemDefaults(item, frameSize);
+    item.InputOptions.FileName = facts->FileName;
+    item.Duration = facts->Duration;
+    item.FileSize = facts->FileSize;
+    item.OutputOptions.FileName =
+        MakeUniqueOutputName(outputFolder + QFileInfo(path).fileName(), QStringLiteral("flv"),
+                             QStringLiteral("_"), nullptr);
+    SetItemDefaults(item, facts->FrameSize);
     row->Checked = true;
     TJobRow* added = AppendRow(nullptr, std::move(row));
 
@@ -180,13 +166,13 @@ QString TJobList::MakeUniqueOutputName(const QString& path, const QString& exten
 void TJobList::ChangeOutputFolder(const QString& folder) {
     for (const auto& top : FRows) {
         TOutputOptions& output = top->Item.OutputOptions;
-        output.FileName = folder + FileNamePart(output.FileName);
+        output.FileName = folder + QFileInfo(output.FileName).fileName();
         RowChanged(top.get());
         if (top->Item.IsMerge)
             continue; // only the merge item's own output is ever written
         for (const auto& clip : top->Children) {
             clip->Item.OutputOptions.FileName =
-                folder + FileNamePart(clip->Item.OutputOptions.FileName);
+                folder + QFileInfo(clip->Item.OutputOptions.FileName).fileName();
             RowChanged(clip.get());
         }
     }
@@ -355,9 +341,9 @@ void TJobList::CommitClipList(const QString& outputFolder) {
             clip.OutputOptions.Duration = entry.ClipDuration;
             clip.Duration = entry.ClipDuration;
             clip.DisplayName = entry.ClipName;
-            clip.OutputOptions.FileName =
-                MakeUniqueOutputName(outputFolder + FileNamePart(owner->Item.InputOptions.FileName),
-                                     QStringLiteral("flv"), QStringLiteral("_"), nullptr);
+            clip.OutputOptions.FileName = MakeUniqueOutputName(
+                outputFolder + QFileInfo(owner->Item.InputOptions.FileName).fileName(),
+                QStringLiteral("flv"), QStringLiteral("_"), nullptr);
             clip.FileSize = 0;
             SetItemDefaults(clip, owner->Item.SourceFrameSize);
             row->Checked = true;
@@ -385,8 +371,8 @@ bool TJobList::Rename(TJobRow* row, const QString& text) {
     if (text.isEmpty() || !row->Checked)
         return false;
     const QString current = row->Item.OutputOptions.FileName;
-    const QString extension = ExtensionOf(current);
-    const QString candidate = FolderOf(current) + text + extension;
+    const QString extension = ExtensionPart(current);
+    const QString candidate = FolderPart(current) + text + extension;
     const QString renamed =
         MakeUniqueOutputName(candidate, extension.mid(1), QStringLiteral("_"), row);
     if (renamed == current)
@@ -422,17 +408,7 @@ TJobRow* TJobList::MergeSelected(const QString& outputFolder) {
     for (size_t i = 0; i < sources.size(); ++i) {
         const TFileOption& source = sources[i];
         auto member = std::make_unique<TJobRow>();
-        TFileOption& item = member->Item;
-        item.Duration = source.Duration;
-        item.FileSize = source.FileSize;
-        item.InputOptions = source.InputOptions;
-        item.OutputOptions = source.OutputOptions;
-        item.WaterMarkType = source.WaterMarkType;
-        item.WaterMark = source.WaterMark;
-        item.CropEnabled = source.CropEnabled;
-        item.CropRect = source.CropRect;
-        item.SourceFrameSize = source.SourceFrameSize;
-        item.OutputFrameSize = source.SourceFrameSize;
+        member->Item = MergeMemberOf(source);
         AppendRow(added, std::move(member));
         added->Item.Duration += source.Duration;
         if (i == 0) {
@@ -481,14 +457,15 @@ QString TJobList::ColumnText(const TJobRow* row, int column) const {
     const TFileOption& item = row->Item;
     switch (column) {
     case ColInput:
-        return item.DisplayName.isEmpty() ? FileNamePart(item.InputOptions.FileName)
+        return item.DisplayName.isEmpty() ? QFileInfo(item.InputOptions.FileName).fileName()
                                           : item.DisplayName;
     case ColFileSize:
         return item.IsMerge || item.FileSize == 0 ? QStringLiteral("-")
                                                   : FormatFileSize(item.FileSize);
     case ColTotalTime:
         return item.Duration >= 0 ? FormatSeconds(item.Duration / 1000000) : QString();
-    case ColOutputName: return row->Checked ? FileNamePart(item.OutputOptions.FileName) : QString();
+    case ColOutputName:
+        return row->Checked ? QFileInfo(item.OutputOptions.FileName).fileName() : QString();
     default: return {};
     }
 }
@@ -501,7 +478,7 @@ QVariant TJobList::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: return ColumnText(row, index.column());
     case Qt::EditRole:
         if (index.column() == ColOutputName)
-            return WithoutExtension(FileNamePart(row->Item.OutputOptions.FileName));
+            return WithoutExtension(QFileInfo(row->Item.OutputOptions.FileName).fileName());
         return ColumnText(row, index.column());
     case Qt::CheckStateRole:
         if (index.column() == ColInput)
@@ -517,7 +494,7 @@ QVariant TJobList::data(const QModelIndex& index, int role) const {
         if (index.column() == ColInput)
             return ColumnText(row, ColInput);
         if (index.column() == ColOutputName && row->Checked)
-            return FileNamePart(row->Item.OutputOptions.FileName);
+            return QFileInfo(row->Item.OutputOptions.FileName).fileName();
         return {};
     default: return {};
     }

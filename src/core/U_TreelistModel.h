@@ -113,6 +113,3 @@ private:
     TJobRow* FFocused = nullptr;
     std::array<QIcon, 3> FIcons;
 };
-
-// The file-name part of a path.
-QString FileNamePart(const QString& path);

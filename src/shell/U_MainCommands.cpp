@@ -154,7 +154,7 @@ void TMainfrm::AddDroppedFiles(const QStringList& files) {
 void TMainfrm::VSTFileChange() {
     if (const TJobRow* row = FList.Focused())
         SetPreviewTitle(row->Item.DisplayName.isEmpty()
-                            ? FileNamePart(row->Item.InputOptions.FileName)
+                            ? QFileInfo(row->Item.InputOptions.FileName).fileName()
                             : row->Item.DisplayName);
     mniFile->setEnabled(false);
     mniRemove->setEnabled(true);

@@ -189,6 +189,24 @@ TEST_F(JobListTest, RenameRule) {
     EXPECT_FALSE(list.Rename(first, "other")) << "unchecked rows are not renamed";
 }
 
+// Names are cut at the last dot of the file-name part only; the folder is kept as written.
+TEST(OutputNames, ExtensionsAreTheFileNamesOwn) {
+    TJobList list;
+    const struct {
+        const char* Path;
+        const char* Expected;
+    } cases[] = {
+        {"/v.d/out/clip.mp4", "/v.d/out/clip.flv"},      {"/v.d/out/clip", "/v.d/out/clip.flv"},
+        {"/v.d/out/a.b.c", "/v.d/out/a.b.flv"},          {"/v.d/out/.hidden", "/v.d/out/.flv"},
+        {"/v.d/out/trailing.", "/v.d/out/trailing.flv"}, {"relative.mov", "relative.flv"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(list.MakeUniqueOutputName(QString::fromUtf8(c.Path), "flv", "_", nullptr),
+                  c.Expected)
+            << c.Path;
+    }
+}
+
 TEST(Formatting, FileSizesSecondsAndFittedTexts) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const struct {
@@ -325,6 +343,18 @@ TEST_F(JobListTest, MergingSelectedRows) {
     EXPECT_EQ(merge->Item.Duration, 1000000 + b->Item.Duration);
     EXPECT_EQ(merge->Item.InputOptions.StartTime, 1000000);
     EXPECT_EQ(merge->Item.SourceFrameSize, "320x240");
+    // A member converts its source with the source's settings, at the source's size, but does
+    // not take its name in the list or its profile.
+    const TFileOption& member = merge->Children[0]->Item;
+    const TFileOption& clip = a->Children[1]->Item;
+    EXPECT_EQ(member.OutputOptions, clip.OutputOptions);
+    EXPECT_EQ(member.InputOptions, clip.InputOptions);
+    EXPECT_EQ(member.WaterMark, clip.WaterMark);
+    EXPECT_EQ(member.Duration, clip.Duration);
+    EXPECT_EQ(member.OutputFrameSize, clip.SourceFrameSize);
+    EXPECT_TRUE(member.DisplayName.isEmpty());
+    EXPECT_FALSE(member.IsMerge);
+    EXPECT_EQ(member.FormatIndex, 0);
 
     // A merge of the merge and a plain item copies the old members.
     list.DeselectAll();
