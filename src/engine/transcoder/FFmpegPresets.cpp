@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -29,6 +30,41 @@ std::optional<TNorm> NormOfRate(AVRational rate) {
     default: return std::nullopt;
     }
 }
+
+// The MPEG disc targets differ only in their values.
+struct TMpegTarget {
+    const char* Name; // also the container
+    const char* VideoCodec;
+    const char* AudioCodec;
+    const char* PalSize;
+    const char* NtscSize;
+    bool Yuv420; // "pix_fmt" yuv420p
+    const char* VideoBitrate;
+    const char* MaxRate;
+    const char* MinRate;
+    const char* BufferSize;
+    bool ScanOffset;
+    const char* AudioBitrate;
+    int SampleRate;
+    bool AlwaysStereo; // else only mono becomes stereo
+    const char* PacketSize;
+    const char* MuxRate; // none: null
+    float MuxPreload;    // none: 0
+    float Aspect;        // when none was given
+    const char* AspectLog;
+};
+
+constexpr TMpegTarget kMpegTargets[] = {
+    {"vcd", "mpeg1video", "mp2", "352x288", "352x240", false, "1150000", "1150000", "1150000",
+     "327680", false, "224000", 44100, true, "2324", "1411200", 0.44f, 4.0f / 3.0f,
+     "Assuming 4:3 for aspect ratio"},
+    {"svcd", "mpeg2video", "mp2", "480x576", "480x480", true, "2040000", "2516000", "0", "1835008",
+     true, "224000", 44100, false, "2324", nullptr, 0.0f, 4.0f / 3.0f,
+     "Assuming 4:3 for aspect ratio"},
+    {"dvd", "mpeg2video", "ac3", "720x576", "720x480", true, "6000000", "9000000", "0", "1835008",
+     false, "448000", 48000, false, "2048", "10080000", 0.0f, 16.0f / 9.0f,
+     "Assuming 16:9 for aspect ratio"},
+};
 
 } // namespace
 
@@ -130,68 +166,11 @@ void TCustomFFmpeg::ApplyTarget(const QString& value, const QString& fallbackNor
     const QString rate = pal                    ? QStringLiteral("25")
                          : *norm == TNorm::Ntsc ? QStringLiteral("30000/1001")
                                                 : QStringLiteral("24000/1001");
-    const QString gop = pal ? QStringLiteral("15") : QStringLiteral("18");
     auto video = [this](const char* name, const char* value) {
         ApplyLibraryOption(QLatin1String(name), QLatin1String(value), AVMEDIA_TYPE_VIDEO);
     };
-    auto twoChannelsForMono = [this] {
-        if (FPending.AudioChannels == 1)
-            FPending.AudioChannels = 2;
-    };
 
-    if (type == QLatin1String("vcd")) {
-        SetCodec("vcodec", "mpeg1video");
-        SetCodec("acodec", "mp2");
-        SetOption("f", "vcd");
-        SetOption("s", pal ? "352x288" : "352x240");
-        SetOption("r", rate);
-        video("g", gop.toLatin1().constData());
-        SetBitrateOption("b", "1150000");
-        video("maxrate", "1150000");
-        video("minrate", "1150000");
-        video("bufsize", "327680");
-        SetBitrateOption("ab", "224000");
-        SetSampleRate(44100);
-        FPending.AudioChannels = 2;
-        ApplyLibraryOption("packetsize", "2324");
-        ApplyLibraryOption("muxrate", "1411200");
-        FPending.MuxPreload = 0.44f;
-    } else if (type == QLatin1String("svcd")) {
-        SetCodec("vcodec", "mpeg2video");
-        SetCodec("acodec", "mp2");
-        SetOption("f", "svcd");
-        SetOption("s", pal ? "480x576" : "480x480");
-        SetOption("r", rate);
-        SetOption("pix_fmt", "yuv420p");
-        video("g", gop.toLatin1().constData());
-        SetBitrateOption("b", "2040000");
-        video("maxrate", "2516000");
-        video("minrate", "0");
-        video("bufsize", "1835008");
-        // Scan offsets are the MPEG-2 encoder's own option now.
-        ApplyLibraryOption("scan_offset", "1");
-        SetBitrateOption("ab", "224000");
-        SetSampleRate(44100);
-        ApplyLibraryOption("packetsize", "2324");
-        twoChannelsForMono();
-    } else if (type == QLatin1String("dvd")) {
-        SetCodec("vcodec", "mpeg2video");
-        SetCodec("acodec", "ac3");
-        SetOption("f", "dvd");
-        SetOption("s", pal ? "720x576" : "720x480");
-        SetOption("r", rate);
-        SetOption("pix_fmt", "yuv420p");
-        video("g", gop.toLatin1().constData());
-        SetBitrateOption("b", "6000000");
-        video("maxrate", "9000000");
-        video("minrate", "0");
-        video("bufsize", "1835008");
-        ApplyLibraryOption("packetsize", "2048");
-        ApplyLibraryOption("muxrate", "10080000");
-        SetBitrateOption("ab", "448000");
-        SetSampleRate(48000);
-        twoChannelsForMono();
-    } else { // "dv", "dv50"
+    if (type == QLatin1String("dv") || type == QLatin1String("dv50")) {
         SetOption("f", "dv");
         SetOption("s", pal ? "720x576" : "720x480");
         SetOption("pix_fmt", type == QLatin1String("dv50") ? "yuv422p"
@@ -200,14 +179,37 @@ void TCustomFFmpeg::ApplyTarget(const QString& value, const QString& fallbackNor
         SetOption("r", rate);
         SetSampleRate(48000);
         FPending.AudioChannels = 2;
+        return;
     }
 
-    if ((type == QLatin1String("vcd") || type == QLatin1String("svcd")) &&
-        FPending.FrameAspectRatio == 0.0f) {
-        LogInfo("Assuming 4:3 for aspect ratio");
-        FPending.FrameAspectRatio = 4.0f / 3.0f;
-    } else if (type == QLatin1String("dvd") && FPending.FrameAspectRatio == 0.0f) {
-        LogInfo("Assuming 16:9 for aspect ratio");
-        FPending.FrameAspectRatio = 16.0f / 9.0f;
+    const TMpegTarget& target = *std::find_if(
+        std::begin(kMpegTargets), std::end(kMpegTargets),
+        [&](const TMpegTarget& candidate) { return type == QLatin1String(candidate.Name); });
+    SetCodec("vcodec", target.VideoCodec);
+    SetCodec("acodec", target.AudioCodec);
+    SetOption("f", target.Name);
+    SetOption("s", pal ? target.PalSize : target.NtscSize);
+    SetOption("r", rate);
+    if (target.Yuv420)
+        SetOption("pix_fmt", "yuv420p");
+    video("g", pal ? "15" : "18");
+    SetBitrateOption("b", target.VideoBitrate);
+    video("maxrate", target.MaxRate);
+    video("minrate", target.MinRate);
+    video("bufsize", target.BufferSize);
+    if (target.ScanOffset)
+        ApplyLibraryOption("scan_offset", "1"); // the MPEG-2 encoder's own option now
+    SetBitrateOption("ab", target.AudioBitrate);
+    SetSampleRate(target.SampleRate);
+    if (target.AlwaysStereo || FPending.AudioChannels == 1)
+        FPending.AudioChannels = 2;
+    ApplyLibraryOption("packetsize", target.PacketSize);
+    if (target.MuxRate != nullptr)
+        ApplyLibraryOption("muxrate", target.MuxRate);
+    if (target.MuxPreload > 0.0f)
+        FPending.MuxPreload = target.MuxPreload;
+    if (FPending.FrameAspectRatio == 0.0f) {
+        LogInfo(target.AspectLog);
+        FPending.FrameAspectRatio = target.Aspect;
     }
 }
