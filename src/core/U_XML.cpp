@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -14,6 +16,12 @@ namespace {
 
 QString ChildText(const QDomElement& parent, const char* name) {
     return parent.firstChildElement(QLatin1String(name)).text();
+}
+
+// The position of the first entry that `matches`; −1 when none does.
+template <typename TPredicate> int FirstEntry(const QStringList& entries, TPredicate matches) {
+    const auto found = std::find_if(entries.begin(), entries.end(), matches);
+    return found == entries.end() ? -1 : static_cast<int>(found - entries.begin());
 }
 
 } // namespace
@@ -109,28 +117,18 @@ int SampleRateOfEntry(const QString& entry, bool* ok) {
 }
 
 int VideoCodecEntry(const QStringList& entries, const QString& codec) {
-    for (int i = 0; i < entries.size(); ++i) {
-        if (VideoCodecOfEntry(entries[i]) == codec)
-            return i;
-    }
-    return -1;
+    return FirstEntry(entries, [&](const QString& e) { return VideoCodecOfEntry(e) == codec; });
 }
 
 int BitRateEntry(const QStringList& entries, int bitsPerSecond) {
-    for (int i = 0; i < entries.size(); ++i) {
+    return FirstEntry(entries, [&](const QString& e) {
         bool ok = false;
-        if (BitRateOfEntry(entries[i], &ok) == bitsPerSecond && ok)
-            return i;
-    }
-    return -1;
+        return BitRateOfEntry(e, &ok) == bitsPerSecond && ok;
+    });
 }
 
 int FrameRateEntry(const QStringList& entries, const QString& rate) {
-    for (int i = 0; i < entries.size(); ++i) {
-        if (LeadingWord(entries[i]) == rate)
-            return i;
-    }
-    return -1;
+    return FirstEntry(entries, [&](const QString& e) { return LeadingWord(e) == rate; });
 }
 
 int AudioCodecEntry(const QStringList& entries, const QString& codec) {
@@ -144,19 +142,14 @@ int ChannelsEntry(const QStringList& entries, int channels) {
 }
 
 int SampleRateEntry(const QStringList& entries, int rate) {
-    for (int i = 0; i < entries.size(); ++i) {
+    return FirstEntry(entries, [&](const QString& e) {
         bool ok = false;
-        if (SampleRateOfEntry(entries[i], &ok) == rate && ok)
-            return i;
-    }
-    return -1;
+        return SampleRateOfEntry(e, &ok) == rate && ok;
+    });
 }
 
 int FileExtEntry(const QStringList& entries, const QString& fileExt) {
-    int found = -1;
-    for (int i = 0; i < entries.size(); ++i) {
-        if (FileExtOfEntry(entries[i]) == fileExt)
-            found = i;
-    }
-    return found;
+    const auto last = std::find_if(entries.rbegin(), entries.rend(),
+                                   [&](const QString& e) { return FileExtOfEntry(e) == fileExt; });
+    return static_cast<int>(entries.rend() - last) - 1;
 }
