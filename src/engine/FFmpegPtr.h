@@ -1,22 +1,34 @@
 #pragma once
 
 // Owning pointers for FFmpeg objects: every object the engine allocates is held by one of
-// these, so that every return path frees it.
+// these from the moment it is allocated, so that every return path (and every exception) frees
+// it. Where a library call takes the object's address and may free it (avformat_open_input),
+// the owner lets go just for that call.
 
+#include <cstdio>
 #include <memory>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/bsf.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libavutil/mem.h>
+#include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
 namespace ffmpeg {
+
+struct FormatContextDeleter {
+    void operator()(AVFormatContext* context) const { avformat_free_context(context); }
+};
+// A format context that was never opened (an option set, or one about to be opened).
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 
 struct InputContextDeleter {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -73,6 +85,47 @@ struct DictionaryDeleter {
     void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
 };
 using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryDeleter>;
+
+struct BsfDeleter {
+    void operator()(AVBSFContext* context) const { av_bsf_free(&context); }
+};
+using BsfPtr = std::unique_ptr<AVBSFContext, BsfDeleter>;
+
+struct AudioFifoDeleter {
+    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+};
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+
+struct ChapterDeleter {
+    void operator()(AVChapter* chapter) const {
+        av_dict_free(&chapter->metadata);
+        av_free(chapter);
+    }
+};
+// A chapter not yet handed to its format context.
+using ChapterPtr = std::unique_ptr<AVChapter, ChapterDeleter>;
+
+struct SamplePlanesDeleter {
+    void operator()(uint8_t** planes) const {
+        av_freep(&planes[0]);
+        av_free(planes);
+    }
+};
+// The plane pointers of av_samples_alloc_array_and_samples and the one buffer they point into.
+using SamplePlanesPtr = std::unique_ptr<uint8_t*, SamplePlanesDeleter>;
+
+// Room for `samples` samples of every channel; null when there is no memory.
+inline SamplePlanesPtr AllocSamplePlanes(int channels, int samples, AVSampleFormat format) {
+    uint8_t** planes = nullptr;
+    if (av_samples_alloc_array_and_samples(&planes, nullptr, channels, samples, format, 0) < 0)
+        return nullptr;
+    return SamplePlanesPtr(planes);
+}
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
 struct MemoryDeleter {
     void operator()(void* memory) const { av_free(memory); }

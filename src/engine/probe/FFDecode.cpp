@@ -101,11 +101,8 @@ QString CodecText(const AVCodecParameters* parameters, bool encoderSide) {
 
 TCustomDecoder::TCustomDecoder(QObject* parent) : TFFBaseComponent(parent) {}
 
-TCustomDecoder::~TCustomDecoder() {
-    // Not CloseFile(): a virtual call from the destructor would not reach an override.
-    if (FContext != nullptr && FOwnsContext)
-        avformat_close_input(&FContext);
-}
+// The context it opened closes with FOwnedContext; an attached one stays its owner's.
+TCustomDecoder::~TCustomDecoder() = default;
 
 void TCustomDecoder::CheckLibraries() const {
     const struct {
@@ -151,13 +148,14 @@ bool TCustomDecoder::LoadFile(const QString& fileName, const QString& formatName
         return false;
     }
 
-    AVFormatContext* context = avformat_alloc_context();
-    if (context == nullptr) {
+    ffmpeg::FormatContextPtr unopened(avformat_alloc_context());
+    if (!unopened) {
         FLastErrMsg = QStringLiteral("%1: %2").arg(fileName, engine::ErrorText(AVERROR(ENOMEM)));
         return false;
     }
-    context->interrupt_callback = EngineInterruptCallback();
-    // avformat_open_input frees the context when it fails.
+    unopened->interrupt_callback = EngineInterruptCallback();
+    // avformat_open_input frees the context when it fails, and opens it when it succeeds.
+    AVFormatContext* context = unopened.release();
     const int result =
         avformat_open_input(&context, fileName.toUtf8().constData(), format, nullptr);
     if (result < 0) {
@@ -165,8 +163,8 @@ bool TCustomDecoder::LoadFile(const QString& fileName, const QString& formatName
         CloseFile();
         return false;
     }
+    FOwnedContext.reset(context);
     FContext = context;
-    FOwnsContext = true;
 
     if (OnBeforeFindStreamInfo) {
         if (TriggerEventInMainThread && !engine::IsMainThread())
@@ -191,18 +189,13 @@ void TCustomDecoder::AttachFormatContext(AVFormatContext* context) {
     CheckLibraries();
     CloseFile();
     FContext = context;
-    FOwnsContext = false;
     RefreshFileInfo();
 }
 
 void TCustomDecoder::CloseFile() {
     FForcedFormat.clear();
-    if (FContext != nullptr) {
-        if (FOwnsContext)
-            avformat_close_input(&FContext);
-        FContext = nullptr;
-        FOwnsContext = false;
-    }
+    FContext = nullptr;
+    FOwnedContext.reset();
     RefreshFileInfo();
 }
 

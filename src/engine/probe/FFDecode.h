@@ -6,6 +6,7 @@
 
 #include "engine/FFBaseComponent.h"
 #include "engine/FFUtils.h"
+#include "engine/FFmpegPtr.h"
 
 #include <QString>
 
@@ -117,8 +118,8 @@ private:
     AVStream* StreamOfKind(int index, int kind, int firstIndex, const char* kindName,
                            const char* noneText);
 
-    AVFormatContext* FContext = nullptr;
-    bool FOwnsContext = false;
+    AVFormatContext* FContext = nullptr;   // the file's context: FOwnedContext, or attached
+    ffmpeg::InputContextPtr FOwnedContext; // what LoadFile opened
     QString FLastErrMsg;
     QString FForcedFormat;
 

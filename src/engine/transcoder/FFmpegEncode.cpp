@@ -312,8 +312,8 @@ void TCustomFFmpeg::PrepareResampler(TOutputStream& output, const TInputStream& 
                                      encoder->sample_fmt, encoder->sample_rate, &inLayout,
                                      static_cast<AVSampleFormat>(frame->format), frame->sample_rate,
                                      0, nullptr);
-    av_channel_layout_uninit(&inLayout);
     output.Resampler.reset(raw);
+    av_channel_layout_uninit(&inLayout);
     if (result >= 0) {
         av_opt_set_int(raw, "filter_size", 16, 0);
         av_opt_set_int(raw, "phase_shift", 10, 0);
@@ -332,15 +332,14 @@ void TCustomFFmpeg::PrepareResampler(TOutputStream& output, const TInputStream& 
 
 void TCustomFFmpeg::AppendSilence(TOutputStream& output, int samples) {
     const AVCodecContext* encoder = output.EncoderContext.get();
-    uint8_t** planes = nullptr;
-    if (av_samples_alloc_array_and_samples(&planes, nullptr, encoder->ch_layout.nb_channels,
-                                           samples, encoder->sample_fmt, 0) < 0)
+    const ffmpeg::SamplePlanesPtr planes =
+        ffmpeg::AllocSamplePlanes(encoder->ch_layout.nb_channels, samples, encoder->sample_fmt);
+    if (!planes)
         throw std::bad_alloc();
-    av_samples_set_silence(planes, 0, samples, encoder->ch_layout.nb_channels, encoder->sample_fmt);
+    av_samples_set_silence(planes.get(), 0, samples, encoder->ch_layout.nb_channels,
+                           encoder->sample_fmt);
     const int written =
-        av_audio_fifo_write(output.Fifo.get(), reinterpret_cast<void**>(planes), samples);
-    av_freep(&planes[0]);
-    av_freep(&planes);
+        av_audio_fifo_write(output.Fifo.get(), reinterpret_cast<void**>(planes.get()), samples);
     if (written < samples)
         throw FFmpegException(QStringLiteral("av_fifo_realloc2() failed"));
 }
@@ -353,9 +352,9 @@ void TCustomFFmpeg::ConvertIntoFifo(TOutputStream& output, const AVFrame* frame,
         throw FFmpegException(QStringLiteral("Buffer sizes too large in do_audio_out"));
     if (room == 0)
         return;
-    uint8_t** planes = nullptr;
-    if (av_samples_alloc_array_and_samples(&planes, nullptr, encoder->ch_layout.nb_channels, room,
-                                           encoder->sample_fmt, 0) < 0)
+    const ffmpeg::SamplePlanesPtr planes =
+        ffmpeg::AllocSamplePlanes(encoder->ch_layout.nb_channels, room, encoder->sample_fmt);
+    if (!planes)
         throw FFmpegException(QStringLiteral("Out of memory in do_audio_out"));
     std::vector<const uint8_t*> in;
     if (frame != nullptr) {
@@ -367,14 +366,12 @@ void TCustomFFmpeg::ConvertIntoFifo(TOutputStream& output, const AVFrame* frame,
         for (int p = 0; p < planeCount; ++p)
             in.push_back(frame->extended_data[p] + ptrdiff_t(skip) * stride);
     }
-    const int converted =
-        swr_convert(output.Resampler.get(), planes, room, frame ? in.data() : nullptr, inSamples);
+    const int converted = swr_convert(output.Resampler.get(), planes.get(), room,
+                                      frame ? in.data() : nullptr, inSamples);
     int written = 0;
     if (converted > 0)
-        written =
-            av_audio_fifo_write(output.Fifo.get(), reinterpret_cast<void**>(planes), converted);
-    av_freep(&planes[0]);
-    av_freep(&planes);
+        written = av_audio_fifo_write(output.Fifo.get(), reinterpret_cast<void**>(planes.get()),
+                                      converted);
     if (converted < 0)
         throw FFmpegException(QStringLiteral("av_audio_convert() failed"));
     if (written < converted)

@@ -76,11 +76,12 @@ bool TCustomFFmpeg::OpenInputFile(const QString& fileName) {
         }
     }
 
-    AVFormatContext* raw = avformat_alloc_context();
-    if (raw == nullptr) {
+    ffmpeg::FormatContextPtr unopened(avformat_alloc_context());
+    if (!unopened) {
         FLastErrorText = QStringLiteral("avformat_alloc_context failed");
         return false;
     }
+    AVFormatContext* raw = unopened.get();
     raw->interrupt_callback = EngineInterruptCallback();
     raw->flags |= AVFMT_FLAG_NONBLOCK;
     raw->video_codec = forced[0];
@@ -103,10 +104,12 @@ bool TCustomFFmpeg::OpenInputFile(const QString& fileName) {
     {
         TTimedIO timed(*this);
         rawOptions = options.release();
+        // avformat_open_input frees the context when it fails, and owns it when it succeeds.
+        raw = unopened.release();
         result = avformat_open_input(&raw, fileName.toUtf8().constData(), format, &rawOptions);
         options.reset(rawOptions);
     }
-    if (result < 0) { // avformat_open_input freed the context
+    if (result < 0) {
         FLastErrorText = QStringLiteral("%1: %2").arg(fileName, engine::ErrorText(result));
         return false;
     }

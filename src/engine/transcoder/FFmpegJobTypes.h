@@ -11,32 +11,7 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
-
-extern "C" {
-#include <libavcodec/bsf.h>
-#include <libavutil/audio_fifo.h>
-}
-
-namespace ffmpeg {
-
-struct BsfDeleter {
-    void operator()(AVBSFContext* context) const { av_bsf_free(&context); }
-};
-using BsfPtr = std::unique_ptr<AVBSFContext, BsfDeleter>;
-
-struct AudioFifoDeleter {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
-using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-} // namespace ffmpeg
 
 struct TInputFile {
     ffmpeg::InputContextPtr Context;

@@ -192,12 +192,12 @@ void TLibraryOptions::ApplyPair(const TPair& pair, void* context, void* own, con
     if (!generic)
         return;
     // The generic set holds the value as checked when it was given.
-    uint8_t* current = nullptr;
-    if (av_opt_get(const_cast<void*>(set), name.constData(), 0, &current) < 0)
+    uint8_t* raw = nullptr;
+    if (av_opt_get(const_cast<void*>(set), name.constData(), 0, &raw) < 0)
         return;
-    if (av_opt_set(context, name.constData(), reinterpret_cast<char*>(current), 0) < 0)
-        LogRejected(QString::fromUtf8(reinterpret_cast<char*>(current)), pair.Name);
-    av_free(current);
+    const ffmpeg::MemoryPtr<char> current(reinterpret_cast<char*>(raw));
+    if (av_opt_set(context, name.constData(), current.get(), 0) < 0)
+        LogRejected(QString::fromUtf8(current.get()), pair.Name);
 }
 
 ffmpeg::DictionaryPtr TLibraryOptions::DemuxerDictionary() const {

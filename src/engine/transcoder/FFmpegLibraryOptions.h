@@ -50,9 +50,6 @@ public:
     const QList<TPair>& Pairs() const { return FPairs; }
 
 private:
-    struct FormatContextDeleter {
-        void operator()(AVFormatContext* context) const { avformat_free_context(context); }
-    };
     // One remembered pair onto a new context (`own`: its private options, or null; `set`: the
     // generic option set holding the checked value, or null).
     static void ApplyPair(const TPair& pair, void* context, void* own, const void* set, int flags);
@@ -62,7 +59,7 @@ private:
     ffmpeg::CodecContextPtr FVideo;
     ffmpeg::CodecContextPtr FAudio;
     ffmpeg::CodecContextPtr FSubtitle;
-    std::unique_ptr<AVFormatContext, FormatContextDeleter> FFormat;
+    ffmpeg::FormatContextPtr FFormat;
     ffmpeg::ScalerPtr FScaler;
     QList<TPair> FPairs;
 };

@@ -84,8 +84,9 @@ int TCustomFFmpeg::OpenOutputFile(const QString& fileName, bool join) {
     const QByteArray formatName = FPending.FormatName.toUtf8();
     int result = avformat_alloc_output_context2(
         &raw, nullptr, formatName.isEmpty() ? nullptr : formatName.constData(), name.constData());
+    ffmpeg::OutputContextPtr context(raw);
     FPending.FormatName.clear();
-    if (result < 0 || raw == nullptr) {
+    if (result < 0 || !context) {
         FLastErrorText = QStringLiteral("%1: %2").arg(
             fileName, engine::ErrorText(result < 0 ? result : AVERROR(EINVAL)));
         return -1;
@@ -94,7 +95,7 @@ int TCustomFFmpeg::OpenOutputFile(const QString& fileName, bool join) {
 
     const int fileIndex = static_cast<int>(FOutputFiles.size());
     FOutputFiles.push_back(TOutputFile{});
-    FOutputFiles.back().Context.reset(raw);
+    FOutputFiles.back().Context = std::move(context);
     const size_t streamsBefore = FOutputStreams.size();
     auto fail = [&](const QString& text) {
         FLastErrorText = text;

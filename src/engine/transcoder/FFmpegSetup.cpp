@@ -530,8 +530,8 @@ void TCustomFFmpeg::CopyChapters(const TInputFile& input, TOutputFile& output) {
             continue;
         if (endTicks != INT64_MAX && in->start > endTicks - offset)
             break;
-        auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-        if (chapter == nullptr)
+        ffmpeg::ChapterPtr chapter(static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter))));
+        if (!chapter)
             throw std::bad_alloc();
         chapter->id = in->id;
         chapter->time_base = in->time_base;
@@ -542,13 +542,10 @@ void TCustomFFmpeg::CopyChapters(const TInputFile& input, TOutputFile& output) {
         av_dict_copy(&chapter->metadata, in->metadata, 0);
         AVChapter** grown = static_cast<AVChapter**>(
             av_realloc_array(to->chapters, to->nb_chapters + 1, sizeof(AVChapter*)));
-        if (grown == nullptr) {
-            av_dict_free(&chapter->metadata);
-            av_free(chapter);
+        if (grown == nullptr)
             throw std::bad_alloc();
-        }
         to->chapters = grown;
-        to->chapters[to->nb_chapters++] = chapter;
+        to->chapters[to->nb_chapters++] = chapter.release(); // the context's from here on
     }
 }
 
