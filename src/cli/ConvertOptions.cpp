@@ -1,7 +1,8 @@
 #include "cli/ConvertOptions.h"
 
+#include "core/U_TreelistFormat.h"
+
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 namespace {
 
@@ -61,21 +62,6 @@ QString ConvertHelpText() {
     return Parser().helpText();
 }
 
-std::optional<int64_t> ParseClipTime(const QString& text) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^(?:(\\d+):)?(?:(\\d+):)?(\\d+(?:\\.\\d+)?)$"));
-    const QRegularExpressionMatch match = pattern.match(text.trimmed());
-    if (!match.hasMatch())
-        return std::nullopt;
-    // With two colons the groups are hours, minutes, seconds; with one, minutes and seconds.
-    const bool hasSecondGroup = !match.captured(2).isEmpty();
-    const double hours = hasSecondGroup ? match.captured(1).toDouble() : 0.0;
-    const double minutes =
-        hasSecondGroup ? match.captured(2).toDouble() : match.captured(1).toDouble();
-    const double seconds = match.captured(3).toDouble();
-    return static_cast<int64_t>((hours * 3600 + minutes * 60 + seconds) * 1000000.0 + 0.5);
-}
-
 bool ParseConvertOptions(const QStringList& arguments, TConvertOptions& options, QString* error,
                          bool* help) {
     QCommandLineParser& parser = Parser();
@@ -109,8 +95,8 @@ bool ParseConvertOptions(const QStringList& arguments, TConvertOptions& options,
     }
     if (parser.isSet("clip")) {
         const QStringList parts = parser.value("clip").split(QLatin1Char('+'));
-        const auto start = parts.size() == 2 ? ParseClipTime(parts[0]) : std::nullopt;
-        const auto length = parts.size() == 2 ? ParseClipTime(parts[1]) : std::nullopt;
+        const auto start = parts.size() == 2 ? ParseTime(parts[0]) : std::nullopt;
+        const auto length = parts.size() == 2 ? ParseTime(parts[1]) : std::nullopt;
         if (!start || !length || *length <= 0) {
             *error = QStringLiteral("--clip takes START+LENGTH, for example 00:00:10+5");
             return false;

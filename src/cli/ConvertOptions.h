@@ -30,6 +30,3 @@ struct TConvertOptions {
 bool ParseConvertOptions(const QStringList& arguments, TConvertOptions& options, QString* error,
                          bool* help);
 QString ConvertHelpText();
-
-// "90", "1:30" or "00:01:30" (fractions of seconds allowed) as µs; nothing when unreadable.
-std::optional<int64_t> ParseClipTime(const QString& text);

@@ -243,6 +243,27 @@ TEST(Formatting, FileSizesSecondsAndFittedTexts) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(ParseSeconds("01:xx:03", &ok), 0);
     EXPECT_FALSE(ok);
+    EXPECT_EQ(ParseSeconds("00:00:01.5", &ok), 0) << "whole seconds only";
+    EXPECT_FALSE(ok);
+
+    const struct {
+        const char* Text;
+        std::optional<int64_t> Microseconds;
+    } typed[] = {{"90", 90000000},
+                 {"1:30", 90000000},
+                 {"00:01:30", 90000000},
+                 {" 1:02:03.25 ", 3723250000},
+                 {"0.0000005", 1},
+                 {"2.", std::nullopt},
+                 {".5", std::nullopt},
+                 {"-1", std::nullopt},
+                 {"1:2:3:4", std::nullopt},
+                 {"", std::nullopt},
+                 {"1::3", std::nullopt},
+                 {"+5", std::nullopt},
+                 {"99999999999:00:00", std::nullopt}};
+    for (const auto& t : typed)
+        EXPECT_EQ(ParseTime(t.Text), t.Microseconds) << t.Text;
 
     const QFontMetrics metrics{QFont()};
     const int letter = metrics.horizontalAdvance('a');
