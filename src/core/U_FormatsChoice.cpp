@@ -58,8 +58,7 @@ bool ApplyFormatChoice(const TFormatChoice& choice, TJobList& list, TJobRow& row
     if (choice.Position + 1 != item.FormatIndex || choice.Position == 4) {
         item.FormatIndex = choice.Position + 1;
         output.FileExt = FileExtOfEntry(choice.Container);
-        const QString currentExt = output.FileName.mid(output.FileName.lastIndexOf('.')).toUpper();
-        if (currentExt != QLatin1Char('.') + choice.Container) {
+        if (QFileInfo(output.FileName).suffix().toUpper() != choice.Container) {
             output.FileName = list.MakeUniqueOutputName(
                 outputFolder + QFileInfo(item.InputOptions.FileName).fileName(),
                 choice.Container.toLower(), QStringLiteral("_"), nullptr);
