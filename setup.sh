@@ -11,7 +11,7 @@ set -eu
 cd "$(dirname "$0")"
 
 PACKAGES="cmake ninja-build g++ pkg-config clang-format
-qt6-base-dev libgl-dev
+qt6-base-dev qt6-svg-dev libgl-dev
 libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev
 libavdevice-dev libsdl2-dev
 libgtest-dev libgmock-dev ffmpeg xvfb xauth time"

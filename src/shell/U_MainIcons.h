@@ -1,7 +1,7 @@
 #pragma once
 
-// The main window's pictures, drawn rather than loaded so that they are crisp at every screen
-// density.
+// The main window's pictures: SVG resources (resources/icons/main) drawn at the size asked,
+// crisp at every screen density.
 
 #include <QIcon>
 

@@ -1,4 +1,5 @@
 #include "shell/SkinnedDialog.h"
+#include "shell/U_MainIcons.h"
 #include "shell/U_about.h"
 #include "shell/uLoadUI.h"
 
@@ -187,4 +188,28 @@ TEST_F(SkinTest, AReplacedPictureShowsAtTheNextOpening) {
     const QColor shown = dialog.Piece("imgtCenter")->Picture().toImage().pixelColor(4, 10);
     EXPECT_GT(shown.red(), 240);
     EXPECT_LT(shown.green(), 20);
+}
+
+// Every picture of the main window is among the resources and draws something at both
+// densities; a disabled one is dimmed (but the accent-coloured logo and Start).
+TEST(MainIcons, EveryPictureDrawsAtEveryDensity) {
+    const auto opaquePixels = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qAlpha(image.pixel(x, y)) > 0;
+        return count;
+    };
+    for (int kind = int(TMainIcon::Logo); kind <= int(TMainIcon::Close); ++kind) {
+        SCOPED_TRACE(kind);
+        const QIcon icon = MainIcon(TMainIcon(kind), 16);
+        for (const double ratio : {1.0, 2.0}) {
+            const QImage normal = icon.pixmap(QSize(16, 16), ratio).toImage();
+            EXPECT_EQ(normal.width(), int(16 * ratio));
+            EXPECT_GT(opaquePixels(normal), 4);
+            const bool accentOnly = kind == int(TMainIcon::Logo) || kind == int(TMainIcon::Start);
+            EXPECT_EQ(icon.pixmap(QSize(16, 16), ratio, QIcon::Disabled).toImage() == normal,
+                      accentOnly);
+        }
+    }
 }
