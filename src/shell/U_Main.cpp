@@ -368,14 +368,20 @@ QWidget* TMainfrm::BuildBottomBar(QWidget* parent) {
 void TMainfrm::BuildMenus() {
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    const auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+    // A key shown beside a caption works while the menu is open; in the list, the list itself
+    // answers Delete and F2.
+    const auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                             const QKeySequence& key = {}) {
         QAction* action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
         return action;
     };
-    mniRemove = item(PopupMenu, "mniRemove", QStringLiteral("Remove                    Del"));
+    mniRemove = item(PopupMenu, "mniRemove", QStringLiteral("Remove"), QKeySequence::Delete);
     mniClearAll = item(PopupMenu, "mniClearAll", QStringLiteral("Clear All"));
-    mniRename = item(PopupMenu, "mniRename", QStringLiteral("Rename                    F2"));
+    mniRename = item(PopupMenu, "mniRename", QStringLiteral("Rename"), Qt::Key_F2);
     PopupMenu->addSeparator();
     mniFormats = item(PopupMenu, "mniFormats", QStringLiteral("Formats"));
     mniEdit = item(PopupMenu, "mniEdit", QStringLiteral("Edit"));
@@ -388,7 +394,7 @@ void TMainfrm::BuildMenus() {
 
     PmHelp = new QMenu(this);
     PmHelp->setObjectName(QStringLiteral("PmHelp"));
-    mniHelp = item(PmHelp, "mniHelp", QStringLiteral("Help                "));
+    mniHelp = item(PmHelp, "mniHelp", QStringLiteral("Help"));
     PmHelp->addSeparator();
     mniAbout = item(PmHelp, "mniAbout", QStringLiteral("About"));
 
