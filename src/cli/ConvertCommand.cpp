@@ -144,9 +144,9 @@ int RunConvertCommand(const QStringList& arguments) {
         err << "reelcaster-cli convert: cannot create the folder " << outputFolder << '\n';
         return 1;
     }
-    if (options.Profile > 0 &&
-        !LoadFormatProfiles(ResourceFolder() + QStringLiteral("Format.dat"))) {
-        err << "reelcaster-cli convert: cannot read " << ResourceFolder() << "Format.dat\n";
+    const QString profiles = ResourcePath(QStringLiteral("Format.dat"));
+    if (options.Profile > 0 && !LoadFormatProfiles(profiles)) {
+        err << "reelcaster-cli convert: cannot read " << profiles << '\n';
         return 1;
     }
     // A working folder of this run's own: the window, if it is open, keeps its scaled

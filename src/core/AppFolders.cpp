@@ -22,10 +22,7 @@ QString ExecutableFolder() {
     return WithTrailingSlash(QFileInfo(executable).absolutePath());
 }
 
-QString ResourceFolder() {
-    const QString home = HomeOverride();
-    if (!home.isEmpty())
-        return WithTrailingSlash(QDir(home).absolutePath());
+QString ShippedResourceFolder() {
     const QString portable = ExecutableFolder();
     if (QFileInfo::exists(portable + QStringLiteral("Format.dat")))
         return portable;
@@ -47,4 +44,20 @@ QString DataFolder() {
     folder = WithTrailingSlash(QDir(folder).absolutePath());
     QDir().mkpath(folder);
     return folder;
+}
+
+QStringList ResourceFolders() {
+    QStringList folders{DataFolder()};
+    const QString shipped = ShippedResourceFolder();
+    if (!folders.contains(shipped))
+        folders << shipped;
+    return folders;
+}
+
+QString ResourcePath(const QString& name) {
+    for (const QString& folder : ResourceFolders()) {
+        if (QFileInfo::exists(folder + name))
+            return folder + name;
+    }
+    return ShippedResourceFolder() + name;
 }

@@ -96,8 +96,7 @@ void SetTempPath(const QString& tempPath) {
     Module().Settings.TempPath = WithTrailingSlash(tempPath);
 }
 
-TWebAddresses ReadWebAddresses(const QString& resourceFolder) {
-    const QString fileName = WithTrailingSlash(resourceFolder) + QStringLiteral("URL.cfg");
+TWebAddresses ReadWebAddresses(const QString& fileName) {
     if (!QFileInfo::exists(fileName))
         return {};
     const TIniFile file(fileName);

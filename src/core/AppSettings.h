@@ -36,11 +36,11 @@ bool StoreSetting(TSettingKey key, const QString& value);
 // Records the user's temporary folder (with '/').
 void SetTempPath(const QString& tempPath);
 
-// The addresses of "URL.cfg" (section "URL") in `resourceFolder`. A missing key gives the
-// maker's web page; a missing file gives empty addresses.
+// The addresses of a "URL.cfg" file (section "URL"). A missing key gives the maker's web page;
+// a missing file gives empty addresses.
 struct TWebAddresses {
     QString HomePage;
     QString HelpPage;
 };
-TWebAddresses ReadWebAddresses(const QString& resourceFolder);
+TWebAddresses ReadWebAddresses(const QString& fileName);
 inline constexpr char kMakerWebPage[] = "https://www.morvane.com/reelcaster/";

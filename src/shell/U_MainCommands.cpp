@@ -285,7 +285,7 @@ void TMainfrm::btnStartClick() {
 // --- Help ------------------------------------------------------------------------------------
 
 void TMainfrm::mniHelpClick() {
-    OpenWebPage(ReadWebAddresses(ResourceFolder()).HelpPage);
+    OpenWebPage(ReadWebAddresses(ResourcePath(QStringLiteral("URL.cfg"))).HelpPage);
 }
 
 void TMainfrm::mniAboutClick() {

@@ -52,7 +52,7 @@ QString VersionText() {
 
 Taboutfrm::Taboutfrm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
-      FHomePage(ReadWebAddresses(ResourceFolder()).HomePage) {
+      FHomePage(ReadWebAddresses(ResourcePath(QStringLiteral("URL.cfg"))).HomePage) {
     setObjectName(QStringLiteral("aboutfrm"));
     setWindowTitle(QStringLiteral("About Morvane Reelcaster"));
     setFixedSize(kAboutSize);

@@ -50,21 +50,27 @@ QString FindFile(const QString& folder, const QString& fileName) {
 } // namespace
 
 QPixmap LoadSkinPicture(const QString& fileName) {
-    const QString folder = ResourceFolder() + QStringLiteral("skin/");
-    const QFileInfo info(folder + fileName);
-    if (qGuiApp != nullptr && qGuiApp->devicePixelRatio() > 1.0) {
-        const QString doubled =
-            FindFile(folder, info.completeBaseName() + QStringLiteral("@2x.") + info.suffix());
-        const QImage image = doubled.isEmpty() ? QImage() : ReadPicture(doubled);
-        if (!image.isNull()) {
-            QPixmap pixmap = QPixmap::fromImage(image);
-            pixmap.setDevicePixelRatio(2.0);
-            return pixmap;
+    const QFileInfo info(fileName);
+    const bool highDensity = qGuiApp != nullptr && qGuiApp->devicePixelRatio() > 1.0;
+    // A picture of the user's own skin wins over the shipped one, whatever their densities.
+    for (const QString& resources : ResourceFolders()) {
+        const QString folder = resources + QStringLiteral("skin/");
+        if (highDensity) {
+            const QString doubled =
+                FindFile(folder, info.completeBaseName() + QStringLiteral("@2x.") + info.suffix());
+            const QImage image = doubled.isEmpty() ? QImage() : ReadPicture(doubled);
+            if (!image.isNull()) {
+                QPixmap pixmap = QPixmap::fromImage(image);
+                pixmap.setDevicePixelRatio(2.0);
+                return pixmap;
+            }
         }
+        const QString file = FindFile(folder, fileName);
+        const QImage image = file.isEmpty() ? QImage() : ReadPicture(file);
+        if (!image.isNull())
+            return QPixmap::fromImage(image);
     }
-    const QString file = FindFile(folder, fileName);
-    const QImage image = file.isEmpty() ? QImage() : ReadPicture(file);
-    return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+    return QPixmap();
 }
 
 QWidget* FindSkinControl(QWidget* window, const QString& name) {

@@ -10,8 +10,9 @@
 
 #include <optional>
 
-// A picture of the skin folder (".bmp" files with olive, 128/128/0, as transparent colour); a
-// "name@2x.ext" beside it is used on high-density screens. Null when missing or unreadable.
+// A picture of the skin ("skin/" of the resource folders: the user's own copy first; ".bmp"
+// files with olive, 128/128/0, as transparent colour); a "name@2x.ext" beside it is used on
+// high-density screens. Null when missing or unreadable.
 QPixmap LoadSkinPicture(const QString& fileName);
 
 // A child of `window` by object name, without regard to letter case.

@@ -2,27 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
-
-#include <functional>
+#include <QTest>
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 30000) {
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 QByteArray ReadAll(const QString& fileName) {
     QFile file(fileName);
@@ -31,7 +18,7 @@ QByteArray ReadAll(const QString& fileName) {
 
 class StartupTest : public ::testing::Test {
 protected:
-    // A process of the application using `home` as its data and resource folder.
+    // A process of the application using `home` as its data folder.
     std::unique_ptr<QProcess> Start(const QString& scaleFactor = QStringLiteral("1"),
                                     const QStringList& arguments = {}) {
         auto process = std::make_unique<QProcess>();
@@ -49,12 +36,14 @@ protected:
     // requests; the default output folder exists once the main window does.
     // After a restart the old log must have been moved to log2.txt first.
     bool WaitForMainWindow(bool restarted = false) {
-        return WaitUntil([&] {
-            if (restarted && !QFileInfo::exists(home.filePath("Log/log2.txt")))
-                return false;
-            return ReadAll(home.filePath("Log/log1.txt")).contains("Program Version: ") &&
-                   QFileInfo(home.filePath("Output")).isDir();
-        });
+        return QTest::qWaitFor(
+            [&] {
+                if (restarted && !QFileInfo::exists(home.filePath("Log/log2.txt")))
+                    return false;
+                return ReadAll(home.filePath("Log/log1.txt")).contains("Program Version: ") &&
+                       QFileInfo(home.filePath("Output")).isDir();
+            },
+            30000);
     }
     void Terminate(QProcess& process) {
         process.terminate(); // SIGTERM closes the main window: the normal exit path
@@ -118,10 +107,13 @@ TEST_F(StartupTest, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     auto opener = Start(QStringLiteral("1"), {media});
     ASSERT_TRUE(opener->waitForFinished(10000)) << opener->readAllStandardError().toStdString();
     EXPECT_EQ(opener->exitCode(), 0);
-    EXPECT_TRUE(WaitUntil([&] {
-        return ReadAll(home.filePath("Log/log1.txt"))
-            .contains("Success to Load File " + media.toUtf8());
-    })) << "the running instance did not add the file";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return ReadAll(home.filePath("Log/log1.txt"))
+                .contains("Success to Load File " + media.toUtf8());
+        },
+        30000))
+        << "the running instance did not add the file";
 
     Terminate(*first);
 

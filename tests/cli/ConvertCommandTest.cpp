@@ -9,7 +9,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -18,30 +18,13 @@ namespace {
 
 class ConvertCommandTest : public ::testing::Test {
 protected:
-    // REELCASTER_HOME is the resource folder too: it holds the profiles.
-    void SetUp() override {
-        ASSERT_TRUE(
-            QFile::copy(QStringLiteral(REELCASTER_FORMAT_FILE), home.filePath("Format.dat")));
-    }
+    // REELCASTER_HOME starts empty: the profiles come with the program.
     TProcessResult Convert(const QStringList& arguments) {
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("REELCASTER_HOME", home.path());
         env.insert("TMPDIR", temp.path());
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(REELCASTER_CLI_PATH),
-                      QStringList{"convert", "-o", out.path()} + arguments);
-        TProcessResult result;
-        if (!process.waitForFinished(180000)) {
-            process.kill();
-            result.Crashed = true;
-            return result;
-        }
-        result.ExitCode = process.exitCode();
-        result.Crashed = process.exitStatus() != QProcess::NormalExit;
-        result.Out = process.readAllStandardOutput();
-        result.Err = process.readAllStandardError();
-        return result;
+        return RunProgram(QStringLiteral(REELCASTER_CLI_PATH),
+                          QStringList{"convert", "-o", out.path()} + arguments, env);
     }
     QString Out(const QString& name) const { return out.filePath(name); }
     static QStringList Codecs(const QJsonDocument& probe) {
@@ -81,9 +64,31 @@ TEST_F(ConvertCommandTest, NewItemSettingsGiveFlv) {
 }
 
 TEST_F(ConvertCommandTest, ProfileFourIsH264) {
+    ASSERT_TRUE(QDir(home.path()).isEmpty());
     const TProcessResult result = Convert({"-p", "4", testmedia::Path(testmedia::kH264Aac)});
     ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
     EXPECT_EQ(Codecs(FFprobe(Out("h264_aac.flv"))), (QStringList{"aac", "h264"}));
+}
+
+// A user's own profile file in the data folder wins over the shipped one.
+TEST_F(ConvertCommandTest, TheUsersOwnProfilesWin) {
+    QFile shipped(QStringLiteral(REELCASTER_FORMAT_FILE));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(shipped.readAll());
+    // Profile 4 in Matroska instead of FLV.
+    const qsizetype row = text.indexOf("<Row id=\"4\">");
+    const qsizetype format = text.indexOf("<Format>0</Format>", row);
+    ASSERT_TRUE(row > 0 && format > row);
+    text.replace(format, 18, "<Format>3</Format>");
+    QFile own(home.filePath("Format.dat"));
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.write(text.toUtf8());
+    own.close();
+
+    const TProcessResult result = Convert({"-p", "4", testmedia::Path(testmedia::kH264Aac)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    EXPECT_EQ(Codecs(FFprobe(Out("h264_aac.mkv"))), (QStringList{"aac", "h264"}));
+    EXPECT_EQ(FFprobe(Out("h264_aac.mkv"))["format"]["format_name"].toString(), "matroska,webm");
 }
 
 TEST_F(ConvertCommandTest, MergeJoinsTheFiles) {

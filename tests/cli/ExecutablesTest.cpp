@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -44,29 +45,29 @@ TEST(Executables, TheCommandLineNeedsNoWindowLibraries) {
 
 // Where a copy of the program keeps its files when nothing names a folder: beside itself when
 // it is a portable copy (it carries its own "Format.dat"), else in the user's data folder, never
-// in an installed programs' folder (which root could write into).
+// in an installed programs' folder (which root could write into). Either finds the profiles it
+// was shipped with: beside itself, or in the install's data folder.
 TEST(Executables, APortableCopyWritesBesideItselfAndAnInstalledOneInTheUsersFolder) {
     for (const bool portable : {true, false}) {
         SCOPED_TRACE(portable ? "portable" : "installed");
-        QTemporaryDir programs;
+        QTemporaryDir prefix;
         QTemporaryDir userData;
-        const QString program = programs.filePath("reelcaster-cli");
+        const QString programs = portable ? prefix.path() : prefix.filePath("bin");
+        const QString shipped = portable ? prefix.path() : prefix.filePath("share/reelcaster");
+        ASSERT_TRUE(QDir().mkpath(programs) && QDir().mkpath(shipped));
+        const QString program = programs + "/reelcaster-cli";
         ASSERT_TRUE(QFile::copy(REELCASTER_CLI_PATH, program));
-        if (portable) {
-            ASSERT_TRUE(QFile::copy(REELCASTER_FORMAT_FILE, programs.filePath("Format.dat")));
-        }
+        ASSERT_TRUE(QFile::copy(REELCASTER_FORMAT_FILE, shipped + "/Format.dat"));
 
-        QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("REELCASTER_HOME");
         env.insert("XDG_DATA_HOME", userData.path());
         env.insert("TMPDIR", userData.path());
-        process.setProcessEnvironment(env);
-        process.start(program, {"convert", testmedia::Path(testmedia::kAudioOnly)});
-        ASSERT_TRUE(process.waitForFinished(120000));
-        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        const TProcessResult result = RunProgram(
+            program, {"convert", "-p", "4", testmedia::Path(testmedia::kAudioOnly)}, env);
+        ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
 
-        const QString besideIt = programs.filePath("Output/audio_only.flv");
+        const QString besideIt = programs + "/Output/audio_only.flv";
         const QString usersOwn = userData.filePath("Reelcaster/Output/audio_only.flv");
         EXPECT_EQ(QFileInfo::exists(besideIt), portable);
         EXPECT_EQ(QFileInfo::exists(usersOwn), !portable);

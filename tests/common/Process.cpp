@@ -7,11 +7,14 @@
 
 #include <QProcess>
 
-TProcessResult RunProgram(const QString& program, const QStringList& arguments) {
+TProcessResult RunProgram(const QString& program, const QStringList& arguments,
+                          const QProcessEnvironment& environment, int timeoutMs) {
     QProcess process;
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
     process.start(program, arguments);
     TProcessResult result;
-    if (!process.waitForFinished(120000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
         result.Crashed = true;
@@ -48,11 +51,10 @@ QImage FFmpegFrameAt(const QString& file, double seconds) {
 }
 
 int FFmpegPeakSample(const QString& file) {
-    QProcess process;
-    process.start(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", file, "-map", "0:a:0",
-                                             "-f", "s16le", "-acodec", "pcm_s16le", "-"});
-    process.waitForFinished(120000);
-    const QByteArray data = process.readAllStandardOutput();
+    const QByteArray data =
+        RunProgram(QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-i", file, "-map",
+                                              "0:a:0", "-f", "s16le", "-acodec", "pcm_s16le", "-"})
+            .Out;
     int peak = 0;
     const auto* samples = reinterpret_cast<const int16_t*>(data.constData());
     for (qsizetype i = 0; i < data.size() / 2; ++i)

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 struct TProcessResult {
@@ -17,7 +18,10 @@ struct TProcessResult {
     QByteArray Err;
 };
 
-TProcessResult RunProgram(const QString& program, const QStringList& arguments);
+// Runs `program` to its end (at most `timeoutMs`; then it is killed and counts as crashed), in
+// `environment` when one is given, else in this process's.
+TProcessResult RunProgram(const QString& program, const QStringList& arguments,
+                          const QProcessEnvironment& environment = {}, int timeoutMs = 180000);
 
 // ffprobe's JSON for a file's format and streams: the independent reader of the tests.
 QJsonDocument FFprobe(const QString& file);

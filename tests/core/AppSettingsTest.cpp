@@ -114,11 +114,11 @@ TEST(IniFile, WriteKeepsOtherLinesAndAddsMissingSections) {
 
 TEST(WebAddresses, FromUrlCfg) {
     QTemporaryDir dir;
-    EXPECT_EQ(ReadWebAddresses(dir.path()).HomePage, QString()) << "no URL.cfg: empty";
-    EXPECT_EQ(ReadWebAddresses(dir.path()).HelpPage, QString());
+    EXPECT_EQ(ReadWebAddresses(dir.filePath("URL.cfg")).HomePage, QString()) << "no URL.cfg: empty";
+    EXPECT_EQ(ReadWebAddresses(dir.filePath("URL.cfg")).HelpPage, QString());
 
     WriteAll(dir.filePath("URL.cfg"), "[URL]\nHomePage=https://example.org/home\n");
-    const TWebAddresses addresses = ReadWebAddresses(dir.path());
+    const TWebAddresses addresses = ReadWebAddresses(dir.filePath("URL.cfg"));
     EXPECT_EQ(addresses.HomePage, "https://example.org/home");
     EXPECT_EQ(addresses.HelpPage, QLatin1String(kMakerWebPage)) << "a missing key: maker's page";
 }
