@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,6 +27,12 @@ public:
     SilentServer& operator=(const SilentServer&) = delete;
 
     int Port() const { return FPort; }
+    // True once a client has connected (its connection waits in the backlog), at most
+    // `milliseconds` from now.
+    bool WaitForConnection(int milliseconds) const {
+        pollfd listening{FSocket, POLLIN, 0};
+        return ::poll(&listening, 1, milliseconds) == 1;
+    }
 
 private:
     int FSocket = -1;

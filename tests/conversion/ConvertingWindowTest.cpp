@@ -310,10 +310,12 @@ TEST_F(ConvertingWindowTest, CancelAsksAndStopsEvenWhilePaused) {
     // Nothing reaches the window afterwards.
     const QString counter = window.lblperent->text();
     const int file = window.prgFile->value();
-    QTest::qWait(300);
-    EXPECT_EQ(window.lblperent->text(), counter);
-    EXPECT_EQ(window.prgFile->value(), file);
-    EXPECT_EQ(prompts.Calls.size(), 4);
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] {
+            return window.lblperent->text() != counter || window.prgFile->value() != file ||
+                   prompts.Calls.size() != 4;
+        },
+        300));
     const QString log = Log();
     EXPECT_TRUE(log.contains("    Exit Convert\r\n"));
     EXPECT_FALSE(log.contains("Convert completed"));
@@ -479,7 +481,7 @@ TEST_F(ConvertingWindowTest, CancelBeforeTheStartConvertsNothing) {
     EXPECT_FALSE(window.btnOK->isEnabled()); // nothing to pause yet
     QTimer::singleShot(0, &window, [&] { window.btnCancel->click(); });
     EXPECT_EQ(Run(window), QDialog::Rejected);
-    QTest::qWait(300); // past the start timer
+    EXPECT_FALSE(window.tmrConvert->isActive()) << "the batch will not be built any more";
     EXPECT_EQ(window.Encoder().TaskCount(), 0);
     EXPECT_TRUE(OutputFiles().isEmpty());
     EXPECT_EQ(prompts.Calls, QStringList({"Beep", "Confirm: Whether to quit conversion?"}));

@@ -11,13 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 namespace {
 
@@ -51,11 +50,7 @@ protected:
             ends.push_back(batch.Terminated(info));
         };
         encoder.StartTask(1);
-        QDeadlineTimer deadline(120000);
-        while ((ends.empty() || !ends.back().RunEnded) && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(2);
-        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !ends.empty() && ends.back().RunEnded; }, 120000));
         return ends;
     }
 

@@ -151,7 +151,11 @@ public:
     bool Terminated() const { return FTerminated.load(); }
     bool Failed() const { return FErrorFlag.load(); }
     QString ErrorText() const;
+    // Pause was asked for (and no Resume since).
     bool Paused() const;
+    // The run is held at its safe point: nothing more is read, written or reported until
+    // Resume or Stop.
+    bool HeldByPause() const { return FHeldByPause.load(); }
 
     int64_t ExpectedTotalDuration() const { return FExpectedTotalDuration; }
     void SetExpectedTotalDuration(int64_t microseconds) { FExpectedTotalDuration = microseconds; }
@@ -340,6 +344,7 @@ private:
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FErrorFlag{false};
     std::atomic<int> FPreviewFlags{0};
+    std::atomic<bool> FHeldByPause{false};
     std::atomic<int64_t> FIOStartTime{INT64_MAX};
     // How the I/O in hand was given up (TIOGiveUp), logged once that I/O has returned: the
     // check itself runs under the interrupt registry's lock, where nothing may wait for the

@@ -205,7 +205,12 @@ void TCustomFFmpeg::Resume() {
 
 void TCustomFFmpeg::WaitWhilePaused() {
     std::unique_lock lock(FControlLock);
-    FResumed.wait(lock, [this] { return !FPaused || FStopRequested; });
+    const auto goOn = [this] { return !FPaused || FStopRequested; };
+    if (goOn())
+        return;
+    FHeldByPause = true;
+    FResumed.wait(lock, goOn);
+    FHeldByPause = false;
 }
 
 void TCustomFFmpeg::EndUnstarted(bool wait, TEndOn where) {

@@ -9,12 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <map>
@@ -55,14 +55,7 @@ TInputOptions Paced(double seconds) {
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds = 60000) {
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
+    return QTest::qWaitFor(condition, milliseconds);
 }
 
 bool IsMain() {
@@ -281,16 +274,13 @@ TEST_F(EncoderTest, PauseHoldsProgressAndOutputUntilResume) {
     ASSERT_TRUE(WaitUntil([&] { return progress.size() >= 2; }));
     encoder->Pause();
     EXPECT_TRUE(encoder->Paused());
-    // The packet in hand finishes: the reports settle once the worker waits.
-    for (size_t before = SIZE_MAX; before != progress.size();) {
-        before = progress.size();
-        WaitUntil([] { return false; }, 300);
-    }
+    // The packet in hand finishes, then the task holds at its safe point.
+    ASSERT_TRUE(WaitUntil([&] { return encoder->Task(0)->HeldByPause(); }));
     const size_t reports = progress.size();
     const qint64 size = QFileInfo(Out("paused.flv")).size();
-    WaitUntil([] { return false; }, 700);
-    EXPECT_EQ(progress.size(), reports);
-    EXPECT_EQ(QFileInfo(Out("paused.flv")).size(), size);
+    EXPECT_FALSE(WaitUntil(
+        [&] { return progress.size() != reports || QFileInfo(Out("paused.flv")).size() != size; },
+        700));
     encoder->Resume();
     EXPECT_TRUE(WaitUntil([&] { return progress.size() > reports; }, 20000));
     encoder->Stop(true);
@@ -473,6 +463,5 @@ TEST_F(EncoderTest, DestroyingInTheMiddleStopsAndDeliversNothingMore) {
     ASSERT_TRUE(WaitUntil([&] { return reports >= 2; }));
     doomed.reset();
     destroyed = true;
-    WaitUntil([] { return false; }, 300);
-    EXPECT_EQ(afterwards, 0);
+    EXPECT_FALSE(WaitUntil([&] { return afterwards > 0; }, 300)) << "an event after the end";
 }

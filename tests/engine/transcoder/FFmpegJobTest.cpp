@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +17,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <cmath>
 
@@ -459,30 +458,20 @@ TEST_F(JobTest, StopPauseAndResume) {
     job.OnProgress = [&](TCustomFFmpeg&, const TJobProgress&) { ++progressCount; };
     job.OnTerminate = [&](TCustomFFmpeg&) { ++terminations; };
     job.Start(true);
-    QDeadlineTimer started(20000);
-    while (progressCount < 3 && !started.hasExpired())
-        QThread::msleep(10);
-    ASSERT_GE(progressCount, 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progressCount >= 3; }, 20000));
 
     job.Pause();
     EXPECT_TRUE(job.Paused());
-    // Let the packet in hand finish: the count settles once the loop waits.
-    int settled = progressCount;
-    QDeadlineTimer settling(20000);
-    do {
-        settled = progressCount;
-        QThread::msleep(300);
-    } while (progressCount != settled && !settling.hasExpired());
+    // The packet in hand finishes, then the loop holds at its safe point.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return job.HeldByPause(); }, 20000));
     const int pausedAt = progressCount;
     const qint64 sizeAtPause = QFileInfo(output).size();
-    QThread::msleep(600);
-    EXPECT_EQ(progressCount, pausedAt) << "no progress while paused";
-    EXPECT_EQ(QFileInfo(output).size(), sizeAtPause) << "the output does not grow while paused";
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] { return progressCount != pausedAt || QFileInfo(output).size() != sizeAtPause; }, 600))
+        << "no progress and no growing output while paused";
     job.Resume();
-    QDeadlineTimer resumed(20000);
-    while (progressCount == pausedAt && !resumed.hasExpired())
-        QThread::msleep(10);
-    EXPECT_GT(progressCount, pausedAt);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return progressCount > pausedAt; }, 20000));
+    EXPECT_FALSE(job.HeldByPause());
 
     job.Pause();
     job.Stop(true); // stopping a paused job ends it promptly
@@ -662,9 +651,7 @@ TEST_F(JobTest, AStopInTheMiddleOfAPacketStillEndsTheOutput) {
         std::atomic<int> terminations{0};
         job.OnTerminate = [&](TCustomFFmpeg&) { ++terminations; };
         job.Start(threaded);
-        QDeadlineTimer ended(60000);
-        while (terminations == 0 && !ended.hasExpired())
-            QThread::msleep(10);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return terminations > 0; }, 60000));
         EXPECT_EQ(terminations, 1);
         EXPECT_FALSE(job.Failed()) << job.ErrorText().toStdString();
         EXPECT_FALSE(job.Finished());
@@ -693,9 +680,7 @@ TEST_F(JobTest, AStopEndsTheWaitOfARateEmulationAcrossATimeJump) {
     std::atomic<int> pictures{0};
     job.OnVideoOutputHook = [&](TCustomFFmpeg&, TVideoHookData&) { ++pictures; };
     job.Start(true);
-    QDeadlineTimer past(20000);
-    while (pictures < 26 && !past.hasExpired())
-        QThread::msleep(10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pictures >= 26; }, 20000));
     QElapsedTimer clock;
     clock.start();
     job.Stop(true);
@@ -803,7 +788,8 @@ TEST_F(JobTest, AStopEndsABlockingOpenOnAnotherThread) {
     std::thread opener([&] {
         opened = job.OpenInputFile(QStringLiteral("tcp://127.0.0.1:%1").arg(server.Port()));
     });
-    QThread::msleep(300);
+    // Once connected the open waits for the first bytes, which never come.
+    EXPECT_TRUE(server.WaitForConnection(20000));
     job.Stop(false);
     opener.join();
     EXPECT_FALSE(opened);
