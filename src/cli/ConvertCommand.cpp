@@ -108,8 +108,8 @@ void ApplyItemOptions(TJobList& list, TJobRow& row, const TConvertOptions& optio
     }
     if (!options.WatermarkImage.isEmpty()) {
         const QSize size = QImageReader(options.WatermarkImage).size();
-        item.WaterMarkType = 1;
-        item.WaterMark.WaterMarkKind = 1;
+        item.WaterMarkType = wmPicture;
+        item.WaterMark.WaterMarkKind = wmPicture;
         item.WaterMark.PictureFile = options.WatermarkImage;
         item.WaterMark.OutputRect = QRect(options.WatermarkAt, size);
         item.WaterMark.ScaledPictureFile = SaveScaledWatermark(options.WatermarkImage, size);

@@ -80,7 +80,7 @@ void BuildEncodeParams(TFileOption& item, int taskIndex, QList<TTextWaterMark>& 
     }
     output.VideoFilters = chain;
 
-    if (item.WaterMarkType == 1) {
+    if (item.WaterMarkType == wmPicture) {
         const TWaterMark& mark = item.WaterMark;
         const QString picture =
             mark.ScaledPictureFile.isEmpty() ? mark.PictureFile : mark.ScaledPictureFile;
@@ -92,7 +92,7 @@ void BuildEncodeParams(TFileOption& item, int taskIndex, QList<TTextWaterMark>& 
                     .arg(mark.OutputRect.left())
                     .arg(mark.OutputRect.top());
         output.VideoFilters = text;
-    } else if (item.WaterMarkType == 2) {
+    } else if (item.WaterMarkType == wmText) {
         textWaterMarks.append({taskIndex, item.WaterMark});
         output.VideoOutputHook = true;
     }

@@ -22,11 +22,11 @@ bool EntryAt(const QString& list, const QString& position, QString* entry) {
 
 bool ProfileChoice(int row, TFormatChoice& choice, QString* error) {
     const QList<TOOXML>& profiles = FormatProfiles();
-    if (row < 1 || row > 4 || row >= profiles.size()) {
+    if (row < kFirstProfileRow || row > kLastProfileRow || row >= profiles.size()) {
         *error = QStringLiteral("There is no profile %1 in Format.dat.").arg(row);
         return false;
     }
-    const TOOXML& lists = profiles[0];
+    const TOOXML& lists = profiles[kEntryListsRow];
     const TOOXML& profile = profiles[row];
     const struct {
         const QString& List;
@@ -46,7 +46,7 @@ bool ProfileChoice(int row, TFormatChoice& choice, QString* error) {
             return false;
         }
     }
-    choice.Position = row - 1;
+    choice.Position = row - kFirstProfileRow;
     return true;
 }
 
@@ -55,7 +55,8 @@ bool ApplyFormatChoice(const TFormatChoice& choice, TJobList& list, TJobRow& row
     TFileOption& item = row.Item;
     TOutputOptions& output = item.OutputOptions;
     output.DisableAudio = !choice.EnableAudio;
-    if (choice.Position + 1 != item.FormatIndex || choice.Position == 4) {
+    if (choice.Position + 1 != item.FormatIndex ||
+        choice.Position == TFormatChoice::kCustomPosition) {
         item.FormatIndex = choice.Position + 1;
         output.FileExt = FileExtOfEntry(choice.Container);
         if (QFileInfo(output.FileName).suffix().toUpper() != choice.Container) {

@@ -9,7 +9,8 @@ class TJobList;
 struct TJobRow;
 
 struct TFormatChoice {
-    int Position = 0; // 0 … 3: profile rows 1 … 4; 4: custom
+    static constexpr int kCustomPosition = 4;
+    int Position = 0; // 0 … 3: profile rows 1 … 4; kCustomPosition: custom values
     QString VideoEncoder;
     QString FrameRate;
     QString VideoBitRate;

@@ -20,8 +20,12 @@ struct TTextFont {
     bool operator==(const TTextFont&) const = default;
 };
 
+// What a watermark is: TWaterMark::WaterMarkKind is never wmOff, TFileOption::WaterMarkType
+// may be (the item's watermark switched off).
+enum TWaterMarkType { wmOff = -1, wmNone = 0, wmPicture = 1, wmText = 2 };
+
 struct TWaterMark {
-    int WaterMarkKind = 0; // 1 picture, 2 text, 0 never chosen
+    TWaterMarkType WaterMarkKind = wmNone;
     std::optional<TTextFont> TextFont;
     QString PictureFile;
     QString WaterMarkText;
@@ -50,7 +54,7 @@ struct TFileOption {
     QString OutputFrameSize;
     TInputOptions InputOptions;
     TOutputOptions OutputOptions;
-    int WaterMarkType = 0; // 0 never set, −1 off, 1 picture, 2 text
+    TWaterMarkType WaterMarkType = wmNone;
     TWaterMark WaterMark;
     bool CropEnabled = false;
     TEdgeRect CropRect;     // source pixels

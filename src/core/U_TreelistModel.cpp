@@ -48,7 +48,7 @@ int TJobList::MergeNumber() {
     return gMergeNumber;
 }
 
-void TJobList::SetRowIcons(const std::array<QIcon, 3>& icons) {
+void TJobList::SetRowIcons(const std::array<QIcon, RowIconCount>& icons) {
     FIcons = icons;
     if (!FRows.empty())
         emit dataChanged(index(0, ColInput), index(TopLevelCount() - 1, ColInput),
@@ -488,8 +488,8 @@ QVariant TJobList::data(const QModelIndex& index, int role) const {
         if (index.column() != ColInput)
             return {};
         if (row->IsTopLevel())
-            return FIcons[row->Item.IsMerge ? 1 : 0];
-        return FIcons[row->IsMergeMember() ? 0 : 2];
+            return FIcons[row->Item.IsMerge ? riMergeItem : riPlainItem];
+        return FIcons[row->IsMergeMember() ? riPlainItem : riClip];
     case Qt::ToolTipRole:
         if (index.column() == ColInput)
             return ColumnText(row, ColInput);

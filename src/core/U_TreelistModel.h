@@ -80,8 +80,9 @@ public:
     TJobRow* MergeSelected(const QString& outputFolder);
     static int MergeNumber();
 
-    // Pictures of plain items (0), merge items (1) and clips (2).
-    void SetRowIcons(const std::array<QIcon, 3>& icons);
+    enum TRowIcon { riPlainItem, riMergeItem, riClip, RowIconCount };
+    // The pictures of the first column, in TRowIcon order.
+    void SetRowIcons(const std::array<QIcon, RowIconCount>& icons);
 
     // --- QAbstractItemModel ----------------------------------------------------------------
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -111,5 +112,5 @@ private:
 
     std::vector<std::unique_ptr<TJobRow>> FRows;
     TJobRow* FFocused = nullptr;
-    std::array<QIcon, 3> FIcons;
+    std::array<QIcon, RowIconCount> FIcons;
 };

@@ -23,8 +23,11 @@ struct TOOXML {
     QString ABitRate;
 };
 
-// The rows of the profile file as last read.
+// The rows of the profile file as last read: the entry lists, then the profiles.
 QList<TOOXML>& FormatProfiles();
+inline constexpr int kEntryListsRow = 0;
+inline constexpr int kFirstProfileRow = 1;
+inline constexpr int kLastProfileRow = 4;
 
 // Parses the file into `document`; false when it is missing, unreadable or not XML.
 bool LoadFormatFile(QDomDocument& document, const QString& fileName);

@@ -19,13 +19,4 @@ void RunInMainThread(const std::function<void()>& call) {
     QMetaObject::invokeMethod(QCoreApplication::instance(), call, Qt::BlockingQueuedConnection);
 }
 
-void PostToMainThread(std::function<void()> call) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) {
-        call();
-        return;
-    }
-    QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
-}
-
 } // namespace engine

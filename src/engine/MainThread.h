@@ -13,7 +13,4 @@ bool IsMainThread();
 // main thread must be processing events (or the call never runs).
 void RunInMainThread(const std::function<void()>& call);
 
-// Queues `call` to run on the main thread later; returns at once.
-void PostToMainThread(std::function<void()> call);
-
 } // namespace engine

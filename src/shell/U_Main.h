@@ -137,7 +137,5 @@ private:
     TFFEncoder FFEncoder;
     TSDLLoader FPlayerSdl; // the preview player's SDL, held for the player
     bool FFirstShow = true;
-    bool FCanPlay = false;
-    bool IsPlaying = false; // a file is open in the preview player (none yet: always idle)
     TCommandMode FCommandMode = cmNothing;
 };

@@ -108,10 +108,6 @@ void TMainfrm::SetPreviewTitle(const QString& text) {
 void TMainfrm::StopPreview() {
     if (TmrStop != nullptr)
         TmrStop->stop();
-    if (!IsPlaying)
-        return;
-    IsPlaying = false;
-    SetPreviewIdle(FCanPlay);
 }
 
 // --- Adding files ----------------------------------------------------------------------------
@@ -166,36 +162,30 @@ void TMainfrm::VSTFileChange() {
     }
     if (selected.empty()) {
         mniRemove->setEnabled(false);
-        FCanPlay = false;
-        if (!IsPlaying)
-            SetPreviewIdle(false);
+        SetPreviewIdle(false);
         SetCommandMode(cmNothing);
         return;
     }
+    bool canPlay = false;
     if (selected.size() == 1) {
         const TJobRow* row = selected.front();
         mniFile->setEnabled(true);
         if (row->Item.IsMerge) {
             SetCommandMode(cmMergeItem);
-            FCanPlay = false;
         } else {
             SetCommandMode(cmPlainItem);
             if (row->IsMergeMember())
                 SetCommandMode(cmNothing);
             else if (row->IsClip())
                 SetCommandMode(cmClip);
-            FCanPlay = true;
+            canPlay = true;
         }
     } else {
         const bool anyChild = std::any_of(selected.begin(), selected.end(),
                                           [](const TJobRow* row) { return !row->IsTopLevel(); });
         SetCommandMode(anyChild ? cmNothing : cmSeveralTopLevel);
-        FCanPlay = false;
     }
-    if (IsPlaying)
-        TmrStop->start();
-    else
-        SetPreviewIdle(FCanPlay);
+    SetPreviewIdle(canPlay);
 }
 
 void TMainfrm::VSTFileContextMenu(const QPoint& position) {

@@ -378,8 +378,8 @@ TEST_F(ConvertingWindowTest, TextWatermarkIsWrittenIntoTheFrames) {
               0);
     ASSERT_TRUE(list.AddSourceFile(black, decoder, output));
     TFileOption& item = list.TopLevel(0)->Item;
-    item.WaterMarkType = 2;
-    item.WaterMark.WaterMarkKind = 2;
+    item.WaterMarkType = wmText;
+    item.WaterMark.WaterMarkKind = wmText;
     item.WaterMark.WaterMarkText = QStringLiteral("MM");
     QFont font;
     font.setPixelSize(40);

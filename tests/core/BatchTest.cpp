@@ -164,9 +164,9 @@ TEST_F(BatchTest, FailuresWhileBuilding) {
     Add(testmedia::Path(testmedia::kH264Aac));
     gone->Item.InputOptions.FileName = dir.filePath("vanished.mp4");
     badCodec->Item.OutputOptions.VideoCodec = "nosuchcodec";
-    badCodec->Item.WaterMarkType = 2;
+    badCodec->Item.WaterMarkType = wmText;
     TJobRow* last = list.TopLevel(3);
-    last->Item.WaterMarkType = 2;
+    last->Item.WaterMarkType = wmText;
     last->Item.WaterMark.WaterMarkText = "last";
 
     TFFEncoder encoder;
@@ -242,7 +242,7 @@ TEST_F(BatchTest, AFailingTaskDoesNotEndTheBatch) {
     TJobRow* failing = Add(testmedia::Path(testmedia::kH264Aac));
     Add(testmedia::Path(testmedia::kMpeg4Mp3Avi));
     // A text the filter graph rejects fails the task when it runs.
-    failing->Item.WaterMarkType = 1;
+    failing->Item.WaterMarkType = wmPicture;
     failing->Item.WaterMark.PictureFile = dir.filePath("no-such-picture.png");
 
     TFFEncoder encoder;
@@ -310,7 +310,7 @@ TEST_F(BatchTest, APictureWithAwkwardCharactersStillConverts) {
     const QString picture = dir.filePath("logo, [v2]; it's: a=b best.png");
     ASSERT_TRUE(logo.save(picture));
     TJobRow* row = Add(testmedia::Path(testmedia::kH264Aac));
-    row->Item.WaterMarkType = 1;
+    row->Item.WaterMarkType = wmPicture;
     row->Item.WaterMark.PictureFile = picture;
     row->Item.WaterMark.OutputRect = QRect(100, 50, 32, 24);
     row->Item.OutputOptions.Duration = 1000000;

@@ -120,8 +120,8 @@ TEST_F(JobListTest, ASourceWithoutVideoIsAddedWithNoSize) {
 }
 
 TEST_F(JobListTest, ColumnsIconsAndHints) {
-    std::array<QIcon, 3> icons;
-    for (int i = 0; i < 3; ++i) {
+    std::array<QIcon, TJobList::RowIconCount> icons;
+    for (int i = 0; i < TJobList::RowIconCount; ++i) {
         QPixmap pixmap(8, 8);
         pixmap.fill(QColor(i * 80, 0, 0));
         icons[i] = QIcon(pixmap);
@@ -155,10 +155,11 @@ TEST_F(JobListTest, ColumnsIconsAndHints) {
     auto icon = [&](const TJobRow* row) {
         return list.data(list.IndexOf(row), Qt::DecorationRole).value<QIcon>().cacheKey();
     };
-    EXPECT_EQ(icon(plain), icons[0].cacheKey());
-    EXPECT_EQ(icon(merge), icons[1].cacheKey());
-    EXPECT_EQ(icon(clip), icons[2].cacheKey());
-    EXPECT_EQ(icon(merge->Children.front().get()), icons[0].cacheKey()) << "a member";
+    EXPECT_EQ(icon(plain), icons[TJobList::riPlainItem].cacheKey());
+    EXPECT_EQ(icon(merge), icons[TJobList::riMergeItem].cacheKey());
+    EXPECT_EQ(icon(clip), icons[TJobList::riClip].cacheKey());
+    EXPECT_EQ(icon(merge->Children.front().get()), icons[TJobList::riPlainItem].cacheKey())
+        << "a member";
 
     EXPECT_EQ(list.data(list.IndexOf(clip, TJobList::ColInput), Qt::ToolTipRole), "clip1");
     EXPECT_EQ(list.data(list.IndexOf(clip, TJobList::ColOutputName), Qt::ToolTipRole).toString(),

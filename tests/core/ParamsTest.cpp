@@ -25,7 +25,7 @@ TEST(EncodeParams, TheWorkedExample) {
     EXPECT_TRUE(item.OutputOptions.FrameSize.isEmpty());
     EXPECT_EQ(item.CropRect, (TEdgeRect{0, 0, 720, 576}));
 
-    item.WaterMarkType = 1;
+    item.WaterMarkType = wmPicture;
     item.WaterMark.ScaledPictureFile = "/pics/logo.png";
     item.WaterMark.PictureFile = "/pics/original.png";
     item.WaterMark.OutputRect = QRect(10, 20, 40, 30);
@@ -97,7 +97,7 @@ TEST(EncodeParams, Cases) {
 
 TEST(EncodeParams, TextWatermarksAskForTheOutputHook) {
     TFileOption item = Item("320x240", "320x240");
-    item.WaterMarkType = 2;
+    item.WaterMarkType = wmText;
     item.WaterMark.WaterMarkText = "Hello";
     QList<TTextWaterMark> texts;
     BuildEncodeParams(item, 4, texts);
@@ -122,7 +122,7 @@ TEST(EncodeParams, PicturePathsAreQuotedForTheGraph) {
         EXPECT_EQ(FilterGraphPath(c.Path).toStdString(), c.Quoted) << c.Path;
 
     TFileOption item = Item("320x240", "320x240");
-    item.WaterMarkType = 1;
+    item.WaterMarkType = wmPicture;
     item.WaterMark.PictureFile = "/a/b,c.png";
     QList<TTextWaterMark> texts;
     BuildEncodeParams(item, 0, texts);

@@ -98,7 +98,6 @@ struct TOutputStream {
     int SeenSampleRate = 0;
     int SeenSampleFormat = AV_SAMPLE_FMT_NONE;
     int SeenChannels = 0;
-    bool ResampleNeeded = false;
     ffmpeg::FilePtr PassLog; // two-pass statistics, pass 1
     QByteArray PassStats;    // pass 2 input, kept alive while the encoder runs
 };

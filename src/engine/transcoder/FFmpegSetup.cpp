@@ -320,8 +320,6 @@ void TCustomFFmpeg::SetEncoderParameters(TOutputStream& output) {
         if (codec->sample_fmt == AV_SAMPLE_FMT_NONE)
             codec->sample_fmt = static_cast<AVSampleFormat>(source->format);
         ChooseSampleFormat(codec);
-        output.ResampleNeeded =
-            codec->sample_rate != source->sample_rate || FSettings.AudioSync > 1;
     }
 }
 
