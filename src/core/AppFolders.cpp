@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStorageInfo>
 
 namespace {
 
@@ -60,4 +61,12 @@ QString ResourcePath(const QString& name) {
             return folder + name;
     }
     return ShippedResourceFolder() + name;
+}
+
+bool IsOnOpticalDisc(const QString& folder) {
+    const QStorageInfo storage(folder);
+    if (!storage.isValid())
+        return false;
+    const QByteArray type = storage.fileSystemType().toLower();
+    return type == "iso9660" || type == "udf" || storage.device().startsWith("/dev/sr");
 }

@@ -31,5 +31,8 @@ QString ResourcePath(const QString& name);
 // missing.
 QString DataFolder();
 
+// A folder on an optical disc: an ISO 9660 or UDF file system, or a CD/DVD drive's device.
+bool IsOnOpticalDisc(const QString& folder);
+
 // Appends '/' unless the path already ends with one.
 QString WithTrailingSlash(const QString& path);

@@ -22,7 +22,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSlider>
-#include <QStorageInfo>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -70,15 +69,6 @@ QPixmap HeaderPicture() {
                             QColor::fromRgbF(0.20 - 0.07 * t, 0.22 - 0.07 * t, 0.26 - 0.07 * t));
     }
     return QPixmap::fromImage(strip);
-}
-
-// A folder on an optical disc: an ISO 9660 or UDF file system, or a CD/DVD drive's device.
-bool IsOnOpticalDisc(const QString& folder) {
-    const QStorageInfo storage(folder);
-    if (!storage.isValid())
-        return false;
-    const QByteArray type = storage.fileSystemType().toLower();
-    return type == "iso9660" || type == "udf" || storage.device().startsWith("/dev/sr");
 }
 
 } // namespace
