@@ -35,7 +35,7 @@
 
 class TCustomFFmpeg;
 
-// What a progress report tells (Part of the encoder component's TProgressInfo).
+// What a progress report tells; the encoder component's TProgressInfo adds which task it is.
 struct TJobProgress {
     int FileIndex = -1;          // join mode: the input being read; −1 in the final report
     int64_t TotalDuration = -1;  // µs, −1 unknown
