@@ -87,6 +87,7 @@ void ApplyRecordFields(TCustomFFmpeg& job, const TOutputOptions& options) {
         job.SetOption(QStringLiteral("copyts"), Flag(true));
     job.SetStartTime(options.StartTime);
     job.SetRecordingTime(options.Duration);
+    job.SetOverwrite(options.Overwrite);
 }
 
 void ApplyStreamInfo(TCustomFFmpeg& job, const TStreamInfo& info) {

@@ -106,6 +106,7 @@ struct TOutputOptions {
     bool FrameInputHook = false;  // raise OnFrameInputHook
     bool FrameOutputHook = false; // raise OnFrameOutputHook
     bool Join = false;            // concatenate all inputs of the task into this output
+    bool Overwrite = false;       // a file of this name may be replaced (else the task fails)
 
     QString ExtOptions; // extra option text, lines joined by "<CRLF>"
 

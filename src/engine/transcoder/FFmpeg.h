@@ -103,6 +103,9 @@ public:
     void SetMuxPreload(float seconds);                           // "muxpreload", when > 0
     void SetRecordingTimestamp(int64_t secondsSince1970);        // "timestamp"
     void SetPresetFile(const QString& fileName);                 // "fpre"
+    // Whether a file that has an output's name by the end may be replaced (else the task
+    // fails with "… exists" and the file stays).
+    void SetOverwrite(bool overwrite) { FSettings.OverwriteOutputs = overwrite; }
     // type 1 "vcd", 2 "svcd", 3 "dvd"; norm 0 auto, 1 pal, 2 ntsc; fallback 1 pal, else ntsc.
     void SetTarget(int type, int norm, int fallbackNorm);
 
@@ -169,6 +172,9 @@ public:
     int64_t AudioBytes() const { return FAudioBytes; }
     int64_t FramesDuplicated() const { return FFramesDuplicated; }
     int64_t FramesDropped() const { return FFramesDropped; }
+    // Set at a finished end whose inputs ended well before their stated durations ("input
+    // ended at 00:00:02 of 00:00:05"); empty otherwise.
+    QString EndNotice() const;
 
     // --- Callbacks (set before Start; called on the thread that runs the job) -------------
     std::function<void(TCustomFFmpeg&, const TJobProgress&)> OnProgress;
@@ -233,6 +239,12 @@ private:
     void FlushBitstreamFilters();
     void RunAudioHook(const TInputStream& input, const AVFrame* frame);
     void InterleavePacket(AVFormatContext* context, AVPacket* packet);
+    // The file `fileName` is one of the job's inputs (the same file, under whatever name).
+    bool IsAnInput(const QString& fileName) const;
+    // At the run's start: each output's temporary, opened for the muxer.
+    void OpenOutputFiles();
+    // At a successful end: each output closed, flushed and given its final name.
+    void PublishOutputs();
 
     // Set-up (FFmpegSetup.cpp, FFmpegFilter.cpp)
     void SetUpRun();
@@ -260,6 +272,9 @@ private:
     bool PastRecordingTime(TInputStream& input, const AVPacket* packet);
     bool NextJoinSegment();
     void FlushInput(int inputIndex);
+    // At the end of the loop: fails a run that wrote nothing, and notes inputs that ended early
+    // (unless a limit of the options ended the run).
+    void CheckWhatWasConverted(bool endedByLimit);
     int64_t OutputSize() const;
     void ReportProgress(bool final);
     bool StartReached(int64_t time) const;
@@ -345,7 +360,8 @@ private:
     std::atomic<bool> FErrorFlag{false};
     std::atomic<int> FPreviewFlags{0};
     std::atomic<bool> FHeldByPause{false};
-    std::atomic<int64_t> FIOStartTime{INT64_MAX};
+    std::atomic<int64_t> FIOStartTime{INT64_MAX}; // of the I/O in hand; INT64_MAX: none
+    std::atomic<bool> FIOCanceled{false};         // a stop before the run: opens give up
     // How the I/O in hand was given up (TIOGiveUp), logged once that I/O has returned: the
     // check itself runs under the interrupt registry's lock, where nothing may wait for the
     // main thread.
@@ -354,6 +370,7 @@ private:
     std::condition_variable FResumed;
     bool FPaused = false;
     QString FErrorText;
+    QString FEndNotice;
     QThread* FWorker = nullptr;
     std::thread FEndThread;
 
@@ -363,6 +380,7 @@ private:
     int64_t FGlobalHeaderBytes = 0;
     int64_t FFramesDuplicated = 0;
     int64_t FFramesDropped = 0;
+    int64_t FPacketsWritten = 0;
 };
 
 // The job the encoder component creates.

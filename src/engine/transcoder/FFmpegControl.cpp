@@ -36,6 +36,11 @@ QString TCustomFFmpeg::ErrorText() const {
     return FErrorText;
 }
 
+QString TCustomFFmpeg::EndNotice() const {
+    std::lock_guard lock(FControlLock);
+    return FEndNotice;
+}
+
 bool TCustomFFmpeg::Paused() const {
     std::lock_guard lock(FControlLock);
     return FPaused;
@@ -59,11 +64,16 @@ enum TIOGiveUp { ioGoingOn, ioTimedOut, ioCanceled };
 
 bool TCustomFFmpeg::IOTimedOut(void* sender) {
     auto* job = static_cast<TCustomFFmpeg*>(sender);
-    const int64_t start = job->FIOStartTime.load();
-    if (job->IOTimeout <= 0 || av_gettime_relative() - start <= int64_t(job->IOTimeout) * 1000)
+    TIOGiveUp reason = ioGoingOn;
+    if (job->FIOCanceled.load())
+        reason = ioCanceled;
+    else if (job->IOTimeout > 0 &&
+             av_gettime_relative() - job->FIOStartTime.load() > int64_t(job->IOTimeout) * 1000)
+        reason = ioTimedOut;
+    if (reason == ioGoingOn)
         return false;
     int goingOn = ioGoingOn;
-    job->FIOGaveUp.compare_exchange_strong(goingOn, start == 0 ? ioCanceled : ioTimedOut);
+    job->FIOGaveUp.compare_exchange_strong(goingOn, reason);
     return true;
 }
 
@@ -74,17 +84,13 @@ bool TCustomFFmpeg::StopRequestedCheck(void* sender) {
 
 TCustomFFmpeg::TTimedIO::TTimedIO(TCustomFFmpeg& job)
     : FJob(job), FThread(engine::CurrentThreadId()) {
-    // A stop without worker sets the start to 0 from another thread; keep it then.
-    int64_t expected = INT64_MAX;
-    FJob.FIOStartTime.compare_exchange_strong(expected, av_gettime_relative());
+    FJob.FIOStartTime = av_gettime_relative();
     InterruptCB().Add(FThread, &FJob, &TCustomFFmpeg::IOTimedOut);
 }
 
 TCustomFFmpeg::TTimedIO::~TTimedIO() {
     InterruptCB().Remove(FThread, &FJob, &TCustomFFmpeg::IOTimedOut);
-    int64_t expected = FJob.FIOStartTime.load();
-    if (expected != 0)
-        FJob.FIOStartTime.compare_exchange_strong(expected, INT64_MAX);
+    FJob.FIOStartTime = INT64_MAX;
     switch (FJob.FIOGaveUp.exchange(ioGoingOn)) {
     case ioTimedOut: FJob.Log(llInfo, QStringLiteral("connecting/reading/writing timeout")); break;
     case ioCanceled: FJob.Log(llInfo, QStringLiteral("connecting/reading/writing canceled")); break;
@@ -127,7 +133,9 @@ void TCustomFFmpeg::Run() {
     try {
         SetUpRun();
         RunLoop();
-        completed = true;
+        completed = !FStopRequested;
+        if (completed)
+            PublishOutputs();
     } catch (const FFmpegException& error) {
         Log(llQuiet, error.Message());
         RecordError(error.Message());
@@ -139,8 +147,9 @@ void TCustomFFmpeg::Run() {
         RecordError(QString::fromLocal8Bit(error.what()));
     }
     InterruptCB().Remove(thread, this, &TCustomFFmpeg::StopRequestedCheck);
+    // Outputs not published by now (a failure, a stop) go with their temporaries.
     FreeFilesAndStreams();
-    FFinished = completed && !FStopRequested && !FErrorFlag;
+    FFinished = completed && !FErrorFlag;
     ReportEnd();
 }
 
@@ -172,10 +181,10 @@ void TCustomFFmpeg::Stop(bool wait) {
     FStopRequested = true;
     Resume();
     if (FWorker == nullptr) {
-        // A blocking open on another thread gives up at its next check. A run on the calling
-        // thread sees the stop between packets and must still write its outputs' ends.
+        // A blocking open on another thread gives up at its next check, whatever its time-out.
+        // A run on the calling thread sees the stop between packets.
         if (!FWorking)
-            FIOStartTime = 0;
+            FIOCanceled = true;
         return;
     }
     if (!wait)

@@ -170,6 +170,8 @@ bool TCustomFFmpeg::OpenInputFile(const QString& fileName) {
     file.TimestampScales = FPending.InputTimestampScales;
     file.TimestampOffset = FPending.InputTimeOffset - (FSettings.CopyTimestamps ? 0 : seekTarget);
     file.Seeked = startTime != 0 && !FSettings.CopyTimestamps;
+    file.StartTime = startTime;
+    file.Duration = context->duration;
 
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         AVStream* stream = context->streams[i];

@@ -5,6 +5,7 @@
 
 #include "engine/FFmpegPtr.h"
 #include "engine/transcoder/FFmpegLibraryOptions.h"
+#include "engine/transcoder/FFmpegPartFile.h"
 #include "engine/transcoder/FFmpegSettings.h"
 
 #include <QList>
@@ -21,6 +22,8 @@ struct TInputFile {
     int StreamCount = 0;
     int64_t TimestampOffset = 0;       // µs added to every packet time
     bool Seeked = false;               // opened at a start time: times before 0 are lead-in
+    int64_t StartTime = 0;             // µs into the file where converting starts
+    int64_t Duration = AV_NOPTS_VALUE; // µs, as the container states it
     QMap<int, double> TimestampScales; // stream index → scale
     // The library options given before this input: its decoders take them when opened.
     std::unique_ptr<TLibraryOptions> DecoderOptions;
@@ -103,6 +106,9 @@ struct TOutputStream {
 };
 
 struct TOutputFile {
+    // The hidden temporary the muxer writes, published under the final name at a successful
+    // end; destroyed unpublished (after the context below closed it), it is removed.
+    std::unique_ptr<TPartFile> Part;
     ffmpeg::OutputContextPtr Context;
     QList<int> Streams; // indexes in the job's output streams
     bool HeaderWritten = false;

@@ -146,6 +146,7 @@ void TCustomFFmpeg::RunLoop() {
     FVideoInputHookOn = true;
     FVideoOutputHookOn = true;
 
+    bool endedByLimit = false; // a frame, size or "shortest" limit, not the inputs' end
     while (!FStopRequested) {
         WaitWhilePaused();
         if (FStopRequested)
@@ -153,8 +154,10 @@ void TCustomFFmpeg::RunLoop() {
         bool atFrameLimit = false;
         const int fileIndex = ChooseInputFile(&atFrameLimit);
         if (fileIndex < 0) {
-            if (atFrameLimit)
+            if (atFrameLimit) {
+                endedByLimit = true;
                 break;
+            }
             if (FJoin && FInputFiles[FJoinFile].AtEnd) {
                 if (!NextJoinSegment())
                     break;
@@ -170,8 +173,10 @@ void TCustomFFmpeg::RunLoop() {
             av_usleep(10000);
             continue;
         }
-        if (FSettings.FileSizeLimit > 0 && OutputSize() >= FSettings.FileSizeLimit)
+        if (FSettings.FileSizeLimit > 0 && OutputSize() >= FSettings.FileSizeLimit) {
+            endedByLimit = true;
             break;
+        }
 
         TInputFile& file = FInputFiles[fileIndex];
         FCurrentInput = fileIndex;
@@ -183,9 +188,17 @@ void TCustomFFmpeg::RunLoop() {
             continue;
         }
         if (result < 0) {
+            // The end of the input, or a damaged end the demuxer gives up on; a failing read
+            // is an error of its own.
+            const AVIOContext* io = file.Context->pb;
+            if (result != AVERROR_EOF && io != nullptr && io->error < 0)
+                throw FFmpegException(QStringLiteral("%1: %2").arg(
+                    QString::fromUtf8(file.Context->url), engine::ErrorText(io->error)));
             file.AtEnd = true;
-            if (FSettings.Shortest && !FJoin)
+            if (FSettings.Shortest && !FJoin) {
+                endedByLimit = true;
                 break;
+            }
             continue;
         }
         for (TInputFile& other : FInputFiles)
@@ -215,6 +228,9 @@ void TCustomFFmpeg::RunLoop() {
         }
     }
 
+    // A stopped run's outputs are thrown away: nothing more is worth writing.
+    if (FStopRequested)
+        return;
     // From here on only reads of the decoders' and encoders' leftovers and the outputs' writes
     // remain: they run to the end, under the I/O time-out alone.
     InterruptCB().Remove(engine::CurrentThreadId(), this, &TCustomFFmpeg::StopRequestedCheck);
@@ -232,7 +248,40 @@ void TCustomFFmpeg::RunLoop() {
             throw FFmpegException(
                 QStringLiteral("av_interleaved_write_frame(): %1").arg(engine::ErrorText(written)));
     }
+    CheckWhatWasConverted(endedByLimit);
     ReportProgress(true);
+}
+
+void TCustomFFmpeg::CheckWhatWasConverted(bool endedByLimit) {
+    if (FPacketsWritten == 0) {
+        for (const TInputFile& file : FInputFiles) {
+            if (file.Duration != AV_NOPTS_VALUE && file.StartTime > 0 &&
+                file.StartTime >= file.Duration)
+                throw FFmpegException(QStringLiteral(
+                    "nothing to convert: the clip starts after the end of the file"));
+        }
+        throw FFmpegException(QStringLiteral("nothing to convert"));
+    }
+    if (endedByLimit || FExpectedTotalDuration <= 0)
+        return;
+    int64_t converted = 0;
+    for (const TOutputStream& output : FOutputStreams)
+        converted = std::max(converted, output.OutputTime);
+    // Streams end a frame or so apart: only what is clearly missing counts.
+    const int64_t missing = FExpectedTotalDuration - converted;
+    if (missing <= 1000000 || missing <= FExpectedTotalDuration / 50)
+        return;
+    const auto clock = [](int64_t microseconds) {
+        const int64_t seconds = microseconds / 1000000;
+        return QString::asprintf("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                                 static_cast<long long>(seconds / 60 % 60),
+                                 static_cast<long long>(seconds % 60));
+    };
+    const QString notice = QStringLiteral("input ended at %1 of %2")
+                               .arg(clock(converted), clock(FExpectedTotalDuration));
+    Log(llWarning, notice);
+    std::lock_guard lock(FControlLock);
+    FEndNotice = notice;
 }
 
 int64_t TCustomFFmpeg::OutputSize() const {

@@ -8,6 +8,9 @@
 #include "engine/transcoder/FFmpegParsers.h"
 
 #include <QDateTime>
+#include <QFile>
+
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -131,12 +134,13 @@ int TCustomFFmpeg::OpenOutputFile(const QString& fileName, bool join) {
     if ((raw->oformat->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(name.constData()))
         return fail(QStringLiteral("%1: %2").arg(fileName, engine::ErrorText(AVERROR(EINVAL))));
 
+    // The file itself is written only once the run starts (under a temporary name): a job
+    // that is built but never run touches nothing.
     if (!(raw->oformat->flags & AVFMT_NOFILE)) {
-        TTimedIO timed(*this);
-        result = avio_open2(&raw->pb, name.constData(), AVIO_FLAG_WRITE, &raw->interrupt_callback,
-                            nullptr);
-        if (result < 0)
-            return fail(QStringLiteral("%1: %2").arg(fileName, engine::ErrorText(result)));
+        if (const std::optional<QString> refused = TPartFile::CheckTarget(fileName))
+            return fail(*refused);
+        if (IsAnInput(fileName))
+            return fail(QStringLiteral("%1 is one of the files being converted").arg(fileName));
     }
 
     raw->max_delay = static_cast<int>(FPending.MuxMaxDelay * AV_TIME_BASE);
@@ -153,6 +157,53 @@ int TCustomFFmpeg::OpenOutputFile(const QString& fileName, bool join) {
     if (joining)
         FJoin = true;
     return fileIndex;
+}
+
+bool TCustomFFmpeg::IsAnInput(const QString& fileName) const {
+    struct stat output {};
+    if (::stat(QFile::encodeName(fileName).constData(), &output) != 0)
+        return false; // a new file cannot be an input
+    for (const TInputFile& file : FInputFiles) {
+        struct stat input {};
+        if (::stat(file.Context->url, &input) == 0 && input.st_dev == output.st_dev &&
+            input.st_ino == output.st_ino)
+            return true;
+    }
+    return false;
+}
+
+void TCustomFFmpeg::OpenOutputFiles() {
+    for (TOutputFile& file : FOutputFiles) {
+        AVFormatContext* context = file.Context.get();
+        if (context->oformat->flags & AVFMT_NOFILE)
+            continue;
+        const QString name = QString::fromUtf8(context->url);
+        file.Part = std::make_unique<TPartFile>();
+        QString error;
+        if (!file.Part->Create(name, &error))
+            throw FFmpegException(error);
+        TTimedIO timed(*this);
+        const int result = avio_open2(&context->pb, file.Part->TemporaryName().constData(),
+                                      AVIO_FLAG_WRITE, &context->interrupt_callback, nullptr);
+        if (result < 0)
+            throw FFmpegException(QStringLiteral("%1: %2").arg(name, engine::ErrorText(result)));
+    }
+}
+
+void TCustomFFmpeg::PublishOutputs() {
+    for (TOutputFile& file : FOutputFiles) {
+        if (!file.Part)
+            continue;
+        AVFormatContext* context = file.Context.get();
+        const QString name = QString::fromUtf8(context->url);
+        // What the muxer still buffers reaches the file first; a full disk shows here.
+        const int closed = avio_closep(&context->pb);
+        if (closed < 0)
+            throw FFmpegException(QStringLiteral("%1: %2").arg(name, engine::ErrorText(closed)));
+        QString error;
+        if (!file.Part->Publish(FSettings.OverwriteOutputs, &error))
+            throw FFmpegException(error);
+    }
 }
 
 void TCustomFFmpeg::CreateOutputStream(int fileIndex, TStreamKind kind) {
@@ -371,6 +422,7 @@ void TCustomFFmpeg::FilterAndWrite(TOutputStream& output, AVPacket* packet) {
 }
 
 void TCustomFFmpeg::InterleavePacket(AVFormatContext* context, AVPacket* packet) {
+    ++FPacketsWritten;
     const int result = av_interleaved_write_frame(context, packet);
     if (result < 0)
         throw FFmpegException(

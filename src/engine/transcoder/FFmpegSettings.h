@@ -167,6 +167,7 @@ struct TJobSettings {
     QList<TRcOverride> RcOverrides;     // "rc_override"
     int IntraDcPrecision = 8;           // "dc"
     int MeThreshold = 0;                // "me_threshold"
+    bool OverwriteOutputs = false;      // an existing file of an output's name may be replaced
 
     bool operator==(const TJobSettings&) const = default;
 };

@@ -88,6 +88,7 @@ void TCustomFFmpeg::SetUpRun() {
     }
 
     CopyMetadataAndChapters();
+    OpenOutputFiles();
     WriteHeaders();
     LogStreamMapping();
 }

@@ -24,6 +24,7 @@ TEST(OptionRecords, OutputDefaults) {
     output.AudioVolume = 256;
     output.Info.Title = QStringLiteral("t");
     output.Join = true;
+    output.Overwrite = true;
     InitOutputOptions(output);
 
     const struct {
@@ -65,7 +66,7 @@ TEST(OptionRecords, OutputDefaults) {
     for (bool flag :
          {output.DisableAudio, output.DisableVideo, output.DisableSubtitle, output.InputSync,
           output.CopyTimestamps, output.AudioHook, output.VideoInputHook, output.VideoOutputHook,
-          output.FrameInputHook, output.FrameOutputHook, output.Join})
+          output.FrameInputHook, output.FrameOutputHook, output.Join, output.Overwrite})
         EXPECT_FALSE(flag);
 
     for (const QString& text :

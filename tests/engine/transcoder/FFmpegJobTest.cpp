@@ -4,6 +4,8 @@
 #include "engine/probe/FFDecode.h"
 #include "engine/transcoder/FFmpeg.h"
 
+#include "JobFixture.h"
+
 #include "common/Process.h"
 #include "common/SilentServer.h"
 #include "common/TestMedia.h"
@@ -21,96 +23,9 @@
 
 #include <cmath>
 
-namespace {
+#include <sys/stat.h>
 
-struct RunResult {
-    bool Finished = false;
-    bool Failed = false;
-    QString Error;
-    QList<TJobProgress> Progress;
-    int Terminations = 0;
-};
-
-class JobTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(FFLoader().LoadLibraries(TLibrarySet::All()));
-        logger = std::make_unique<TFFLogger>();
-        logger->SetLogLevel(llVerbose);
-        logger->SetTriggerEventInMainThread(false);
-        logger->OnLog = [this](QObject*, quint32, TLogLevel level, const QString& text) {
-            std::lock_guard lock(logLock);
-            logged << QStringLiteral("%1 %2").arg(level).arg(text);
-        };
-    }
-    void TearDown() override {
-        logger.reset();
-        FinalizeEngineLog();
-    }
-
-    QString Out(const QString& name) const { return dir.filePath(name); }
-
-    // The settings a new job item converts with: FLV, MP3, 30 fps, 512/96 kbit/s.
-    static void DefaultFlvOutput(TCustomFFmpeg& job, const QString& filters) {
-        job.SetCodec("acodec", "libmp3lame");
-        job.SetCodec("vcodec", "flv");
-        job.SetVolume(256);
-        job.SetChannels(2);
-        job.SetSampleRate(44100);
-        job.SetBitrate("ab", 96000);
-        job.SetAudioSync(0);
-        job.SetFrameRate("30");
-        job.SetBitrate("vb", 512000);
-        job.SetVideoSync(-1);
-        job.SetOption("sn", "1");
-        if (!filters.isEmpty())
-            job.SetVideoFilters(filters);
-    }
-
-    RunResult Run(TCustomFFmpeg& job) {
-        RunResult result;
-        job.OnProgress = [&](TCustomFFmpeg&, const TJobProgress& progress) {
-            result.Progress << progress;
-        };
-        job.OnTerminate = [&](TCustomFFmpeg& ended) {
-            ++result.Terminations;
-            result.Finished = ended.Finished();
-            result.Failed = ended.Failed();
-            result.Error = ended.ErrorText();
-        };
-        job.Start(false);
-        return result;
-    }
-
-    // A job from one input to one output; options before the output come from `configure`.
-    RunResult Convert(const QString& input, const QString& output,
-                      const std::function<void(TCustomFFmpeg&)>& configure) {
-        TCustomFFmpeg job;
-        EXPECT_TRUE(job.OpenInputFile(input)) << job.LastErrorText().toStdString();
-        configure(job);
-        EXPECT_GE(job.OpenOutputFile(output), 0) << job.LastErrorText().toStdString();
-        return Run(job);
-    }
-
-    static const QJsonArray Streams(const QJsonDocument& probe, const char* kind) {
-        QJsonArray streams;
-        for (const QJsonValue& stream : probe["streams"].toArray()) {
-            if (stream["codec_type"].toString() == QLatin1String(kind))
-                streams.append(stream);
-        }
-        return streams;
-    }
-    static double Duration(const QJsonDocument& probe) {
-        return probe["format"]["duration"].toString().toDouble();
-    }
-
-    std::unique_ptr<TFFLogger> logger;
-    std::mutex logLock;
-    QStringList logged;
-    QTemporaryDir dir;
-};
-
-} // namespace
+using JobTest = TJobFixture;
 
 TEST_F(JobTest, DefaultFlvSettings) {
     const QString output = Out("default.flv");
@@ -478,9 +393,7 @@ TEST_F(JobTest, StopPauseAndResume) {
     EXPECT_EQ(terminations, 1);
     EXPECT_FALSE(job.Finished());
     EXPECT_FALSE(job.Failed());
-    const QJsonDocument probe = FFprobe(output);
-    EXPECT_GT(Duration(probe), 0.3) << "the trailer of a stopped run is written";
-    EXPECT_LT(Duration(probe), 4.8);
+    EXPECT_TRUE(FilesIn(dir.path()).isEmpty()) << "a stopped run leaves nothing behind";
 }
 
 TEST_F(JobTest, StartWithoutOutputOrInputReportsTheEnd) {
@@ -536,6 +449,14 @@ TEST_F(JobTest, BadInputsEndWithAMessage) {
         EXPECT_EQ(job.OpenOutputFile(unwritable), -1);
         EXPECT_EQ(job.LastErrorText(), unwritable + ": No such file or directory");
         EXPECT_EQ(job.OutputFileCount(), 0) << "a failed output is removed again";
+        // Only regular files are written: a device, a folder or a FIFO is refused at once.
+        const QString fifo = Out("fifo.flv");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString& odd : {QStringLiteral("/dev/full"), dir.path(), fifo}) {
+            job.SetFormat("flv"); // the names tell no container
+            EXPECT_EQ(job.OpenOutputFile(odd), -1) << odd.toStdString();
+            EXPECT_EQ(job.LastErrorText(), odd + ": Not a regular file");
+        }
     }
     // Failures while running.
     const struct {
@@ -546,8 +467,6 @@ TEST_F(JobTest, BadInputsEndWithAMessage) {
     } cases[] = {
         {"bad filter", "f.flv", [](TCustomFFmpeg& j) { j.SetVideoFilters("scale=:nonsense[x"); },
          "Error opening filters: scale=:nonsense[x"},
-        {"full disk", "/dev/full", [](TCustomFFmpeg& j) { j.SetFormat("flv"); },
-         "av_interleaved_write_frame(): No space left on device"},
         {"stream the container cannot hold", "h.flv",
          [](TCustomFFmpeg& j) { j.SetCodec("vcodec", "rawvideo"); },
          "Could not write header for output file #0 (incorrect codec parameters ?)"},
@@ -655,12 +574,8 @@ TEST_F(JobTest, AStopInTheMiddleOfAPacketStillEndsTheOutput) {
         EXPECT_EQ(terminations, 1);
         EXPECT_FALSE(job.Failed()) << job.ErrorText().toStdString();
         EXPECT_FALSE(job.Finished());
-
-        const QJsonArray video = Streams(FFprobe(output), "video");
-        ASSERT_EQ(video.size(), 1) << "the output is readable";
-        const int frames = video[0]["nb_frames"].toString().toInt();
-        EXPECT_GE(frames, 30);
-        EXPECT_LT(frames, 150);
+        EXPECT_FALSE(QFileInfo::exists(output));
+        EXPECT_EQ(FilesIn(dir.path()), QStringList()) << "nor a temporary";
     }
 }
 
