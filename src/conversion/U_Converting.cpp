@@ -215,8 +215,7 @@ void TConvertingfrm::tmrConvertTimer() {
         // Items that were tried and could not be opened must not pass unnoticed.
         if (FBatch.AttemptedCount() > 0) {
             Prompts().Beep();
-            Prompts().Information(this, QStringLiteral("Conversion finished, but one or more "
-                                                       "files failed in conversion."));
+            Prompts().Information(this, FailureMessage());
         }
         done(Rejected);
         return;
@@ -309,11 +308,18 @@ void TConvertingfrm::BatchDone(bool allConverted) {
         FOpenOutputFolder();
     }
     Prompts().Beep();
-    Prompts().Information(this, allConverted
-                                    ? QStringLiteral("File conversion is completed!")
-                                    : QStringLiteral("Conversion finished, but one or more "
-                                                     "files failed in conversion."));
+    Prompts().Information(this, allConverted ? QStringLiteral("File conversion is completed!")
+                                             : FailureMessage());
     done(Accepted);
+}
+
+QString TConvertingfrm::FailureMessage() const {
+    QString text = QStringLiteral("Conversion finished, but one or more files failed in "
+                                  "conversion.");
+    // Which ones, and why: the user should not have to read the log.
+    if (!FBatch.Failures().isEmpty())
+        text += QStringLiteral("\r\n\r\n") + FBatch.Failures().join(QStringLiteral("\r\n"));
+    return text;
 }
 
 // --- Buttons ---------------------------------------------------------------------------------

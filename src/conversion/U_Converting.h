@@ -88,6 +88,8 @@ private:
     void AttachEncoderHandlers();
     void DetachEncoderHandlers();
     void FFEncoderProgress(const TProgressInfo& info);
+    // The end message of a batch that did not convert everything, with each failure.
+    QString FailureMessage() const;
     void FFEncoderPreviewBitmap(const TPreviewInfo& info);
     void FFEncoderTerminate(const TTerminateInfo& info);
     void FFEncoderVideoOutputHook(THookInfo& info);

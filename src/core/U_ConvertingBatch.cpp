@@ -3,7 +3,24 @@
 #include "core/MrvLog.h"
 #include "core/U_TreelistModel.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <optional>
+
+namespace {
+
+// The file's device and inode, when it exists.
+std::optional<QPair<quint64, quint64>> FileIdentity(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return QPair<quint64, quint64>(info.st_dev, info.st_ino);
+}
+
+} // namespace
 
 TConversionBatch::TConversionBatch(TCustomEncoder& encoder, TBatchLog log)
     : FEncoder(encoder), FLog(std::move(log)) {
@@ -21,25 +38,53 @@ QString TConversionBatch::InitialCounter() const {
     return QStringLiteral("[ 0 / %1 ]").arg(AttemptedCount());
 }
 
-bool TConversionBatch::OverwriteAllows(const QString& path, IReplaceQuestion& question) {
+// The answer is kept with the item's output: only a file the user agreed to replace may be
+// replaced when the task publishes its output.
+bool TConversionBatch::OverwriteAllows(TFileOption& item, IReplaceQuestion& question) {
+    const QString& path = item.OutputOptions.FileName;
+    item.OutputOptions.Overwrite = false;
     if (FAnswer == TReplaceAnswer::Cancel)
         return false;
     if (!QFileInfo::exists(path))
         return true;
     if (FAnswer == TReplaceAnswer::NoToAll)
         return false;
-    if (FAnswer == TReplaceAnswer::YesToAll)
-        return true;
-    FAnswer = question.AskReplace(path);
-    return FAnswer == TReplaceAnswer::Yes || FAnswer == TReplaceAnswer::YesToAll;
+    if (FAnswer != TReplaceAnswer::YesToAll)
+        FAnswer = question.AskReplace(path);
+    item.OutputOptions.Overwrite =
+        FAnswer == TReplaceAnswer::Yes || FAnswer == TReplaceAnswer::YesToAll;
+    return item.OutputOptions.Overwrite;
+}
+
+bool TConversionBatch::RefuseOverAnInput(const TFileOption& item) {
+    const std::optional<QPair<quint64, quint64>> output = FileIdentity(item.OutputOptions.FileName);
+    if (!output || !FInputs.contains(*output))
+        return false;
+    FAttempted.append(item.OutputOptions.FileName);
+    Fail(item.OutputOptions.FileName,
+         QStringLiteral("%1 is one of the files being converted").arg(item.OutputOptions.FileName));
+    return true;
+}
+
+void TConversionBatch::Fail(const QString& output, const QString& reason) {
+    Error(reason);
+    FFailures.append(QFileInfo(output).fileName() + QStringLiteral(": ") + reason);
 }
 
 void TConversionBatch::Build(TJobList& list, IReplaceQuestion& question) {
+    // Every file the batch reads, under whatever name: none of them may be written.
+    FInputs.clear();
+    for (const TJobRow* row : list.AllRows()) {
+        if (row->Item.IsMerge)
+            continue;
+        if (const auto input = FileIdentity(row->Item.InputOptions.FileName))
+            FInputs.append(*input);
+    }
     for (int t = 0; t < list.TopLevelCount(); ++t) {
         TJobRow& top = *list.TopLevel(t);
         if (top.Item.IsMerge) {
-            if (top.Checked && !top.Children.empty() &&
-                OverwriteAllows(top.Item.OutputOptions.FileName, question))
+            if (top.Checked && !top.Children.empty() && !RefuseOverAnInput(top.Item) &&
+                OverwriteAllows(top.Item, question))
                 AddMerge(top, question);
             continue;
         }
@@ -54,34 +99,44 @@ void TConversionBatch::Build(TJobList& list, IReplaceQuestion& question) {
 
 void TConversionBatch::AddItem(TJobRow& row, IReplaceQuestion& question) {
     TFileOption& item = row.Item;
-    if (!OverwriteAllows(item.OutputOptions.FileName, question))
+    if (RefuseOverAnInput(item) || !OverwriteAllows(item, question))
         return;
     const int task = FEncoder.AddTask(item.InputOptions.FileName, &item.InputOptions);
     FAttempted.append(item.OutputOptions.FileName);
     FBatchTotal += std::max<int64_t>(item.Duration, 0);
     if (task < 0) {
         Error(QStringLiteral("File open Error: ") + FEncoder.LastErrMsg());
+        FFailures.append(QFileInfo(item.OutputOptions.FileName).fileName() + QStringLiteral(": ") +
+                         FEncoder.LastErrMsg());
         return;
     }
     SetOutput(task, item);
 }
 
+// A merge converts all of its members or nothing: one that is missing fails the merge.
 void TConversionBatch::AddMerge(TJobRow& row, IReplaceQuestion&) {
     Info(QStringLiteral("[Merge Video]"));
     int task = -1;
+    QString failure;
     for (const auto& member : row.Children) {
         const TInputOptions& input = member->Item.InputOptions;
         const bool opened = task < 0 ? (task = FEncoder.AddTask(input.FileName, &input)) >= 0
                                      : FEncoder.AddInputFile(task, input.FileName, &input);
-        if (opened)
-            Info(QStringLiteral("Success to Load File: ") + input.FileName);
-        else
-            Error(FEncoder.LastErrMsg());
+        if (!opened) {
+            failure = FEncoder.LastErrMsg();
+            break;
+        }
+        Info(QStringLiteral("Success to Load File: ") + input.FileName);
     }
     FBatchTotal += std::max<int64_t>(row.Item.Duration, 0);
     FAttempted.append(row.Item.OutputOptions.FileName);
-    if (task >= 0)
+    if (failure.isEmpty()) {
         SetOutput(task, row.Item);
+    } else {
+        if (task >= 0)
+            FEncoder.RemoveTask(task);
+        Fail(row.Item.OutputOptions.FileName, QStringLiteral("Merge failed: %1").arg(failure));
+    }
     Info(QStringLiteral("[Merge Video]"));
 }
 
@@ -98,6 +153,8 @@ void TConversionBatch::SetOutput(int task, TFileOption& item) {
     // The text watermark made for the removed task would land on the next one.
     FTextWaterMarks.resize(watermarks);
     Error(QStringLiteral("SetOutput Error: ") + message);
+    FFailures.append(QFileInfo(item.OutputOptions.FileName).fileName() + QStringLiteral(": ") +
+                     message);
 }
 
 void TConversionBatch::LogItemBlock(const TFileOption& item) {
@@ -164,11 +221,18 @@ TBatchEndView TConversionBatch::Terminated(const TTerminateInfo& info) {
         view.AllConverted = FFailed == 0 && FFinishedTasks == AttemptedCount();
         return view;
     }
-    if (info.Exception)
+    const QString name = QFileInfo(TaskOutputName(info.TaskIndex)).fileName();
+    if (info.Exception) {
         view.ErrorLine = info.ExceptionMsg;
+        FFailures.append(name + QStringLiteral(": ") + info.ExceptionMsg);
+    }
     if (info.Finished) {
         ++FFinishedTasks;
         view.FileBarFull = info.TaskIndex + 1 < FEncoder.TaskCount();
+        if (!info.Notice.isEmpty()) {
+            view.NoticeLine = name + QStringLiteral(": ") + info.Notice;
+            Info(view.NoticeLine);
+        }
     } else {
         ++FFailed;
     }

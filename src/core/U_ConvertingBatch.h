@@ -43,6 +43,7 @@ struct TBatchEndView {
     bool AllConverted = false; // at the run's end: every attempted item converted
     bool FileBarFull = false;  // a task finished that was not the last
     QString ErrorLine;         // a task failed with this text
+    QString NoticeLine;        // a task finished with this word on its input
 };
 
 class TConversionBatch {
@@ -50,7 +51,8 @@ public:
     explicit TConversionBatch(TCustomEncoder& encoder, TBatchLog log = {});
 
     // Adds a task for every checked row, in list order (a top-level row's children right after
-    // it); rewrites each item's filter text on the way.
+    // it); rewrites each item's filter text on the way. An item whose output is one of the
+    // batch's inputs is refused, and so is a merge that cannot take all its members.
     void Build(TJobList& list, IReplaceQuestion& question);
 
     int AttemptedCount() const { return static_cast<int>(FAttempted.size()); }
@@ -63,9 +65,14 @@ public:
     TBatchProgressView Progress(const TProgressInfo& info);
     TBatchEndView Terminated(const TTerminateInfo& info);
     int FailedCount() const { return FFailed; }
+    // "name: reason" for each attempted item that was refused or failed, in batch order.
+    const QStringList& Failures() const { return FFailures; }
 
 private:
-    bool OverwriteAllows(const QString& path, IReplaceQuestion& question);
+    bool OverwriteAllows(TFileOption& item, IReplaceQuestion& question);
+    // Refuses an item whose output is one of the batch's inputs; true when it was refused.
+    bool RefuseOverAnInput(const TFileOption& item);
+    void Fail(const QString& output, const QString& reason);
     void AddItem(TJobRow& row, IReplaceQuestion& question);
     void AddMerge(TJobRow& row, IReplaceQuestion& question);
     void SetOutput(int task, TFileOption& item);
@@ -78,6 +85,8 @@ private:
     TBatchLog FLog;
     TReplaceAnswer FAnswer = TReplaceAnswer::None;
     QStringList FAttempted;
+    QStringList FFailures;
+    QList<QPair<quint64, quint64>> FInputs; // device and inode of every input of the batch
     QStringList FTaskOutputs;
     QList<TTextWaterMark> FTextWaterMarks;
     int64_t FBatchTotal = 0;

@@ -3,6 +3,7 @@
 #include "core/U_TreelistFormat.h"
 #include "core/U_TreelistProbe.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -133,7 +134,7 @@ bool TJobList::AddSourceFile(const QString& path, TCustomDecoder& decoder,
     item.FileSize = facts->FileSize;
     item.OutputOptions.FileName =
         MakeUniqueOutputName(outputFolder + QFileInfo(path).fileName(), QStringLiteral("flv"),
-                             QStringLiteral("_"), nullptr);
+                             QStringLiteral("_"), nullptr, facts->FileName);
     SetItemDefaults(item, facts->FrameSize);
     row->Checked = true;
     TJobRow* added = AppendRow(nullptr, std::move(row));
@@ -146,19 +147,28 @@ bool TJobList::AddSourceFile(const QString& path, TCustomDecoder& decoder,
     return true;
 }
 
-bool TJobList::IsOutputNameUsed(const QString& path, const TJobRow* ignore) const {
+bool TJobList::IsOutputNameUsed(const QString& path, const TJobRow* ignore,
+                                const QString& source) const {
+    // A source file's name is taken too, also the renamed row's own: no output may be
+    // written over a file being read.
+    const QString clean = QDir::cleanPath(path);
+    if (!source.isEmpty() && QDir::cleanPath(source) == clean)
+        return true;
     for (const TJobRow* row : AllRows()) {
         if (row != ignore && row->Item.OutputOptions.FileName == path)
+            return true;
+        if (!row->Item.IsMerge && QDir::cleanPath(row->Item.InputOptions.FileName) == clean)
             return true;
     }
     return false;
 }
 
 QString TJobList::MakeUniqueOutputName(const QString& path, const QString& extension,
-                                       const QString& separator, const TJobRow* ignore) const {
+                                       const QString& separator, const TJobRow* ignore,
+                                       const QString& source) const {
     const QString base = WithoutExtension(path);
     QString candidate = base + QLatin1Char('.') + extension;
-    for (int n = 1; IsOutputNameUsed(candidate, ignore); ++n)
+    for (int n = 1; IsOutputNameUsed(candidate, ignore, source); ++n)
         candidate = base + separator + QString::number(n) + QLatin1Char('.') + extension;
     return candidate;
 }

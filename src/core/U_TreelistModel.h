@@ -51,9 +51,14 @@ public:
     // output name in `outputFolder` (ending with '/'). False (and two error lines in the
     // activity log) when the file cannot be opened.
     bool AddSourceFile(const QString& path, TCustomDecoder& decoder, const QString& outputFolder);
+    // `path` with `extension`, numbered with `separator` and 1, 2, … while the name is used:
+    // the output of another row than `ignore`, the source of any item, or `source` (that of
+    // an item not in the list yet).
     QString MakeUniqueOutputName(const QString& path, const QString& extension,
-                                 const QString& separator, const TJobRow* ignore) const;
-    bool IsOutputNameUsed(const QString& path, const TJobRow* ignore) const;
+                                 const QString& separator, const TJobRow* ignore,
+                                 const QString& source = {}) const;
+    bool IsOutputNameUsed(const QString& path, const TJobRow* ignore,
+                          const QString& source = {}) const;
     void ChangeOutputFolder(const QString& folder);
     void SetAllChecked(bool checked);
     void SetChecked(TJobRow* row, bool checked);

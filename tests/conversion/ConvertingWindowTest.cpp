@@ -184,7 +184,11 @@ TEST_F(ConvertingWindowTest, AnItemThatCannotBeOpenedIsCountedAndTheOthersConver
     EXPECT_GE(aFile, 0) << files.join(", ").toStdString();
     EXPECT_GT(files.indexOf("Create File: c.flv"), aFile);
 
-    EXPECT_EQ(prompts.Calls, QStringList({"Beep", kSomeFailed}));
+    // The message says which file failed and why.
+    const QString missing = home.filePath("src/b.avi");
+    EXPECT_EQ(prompts.Calls, QStringList({"Beep", kSomeFailed + "\r\n\r\nb.flv: " + missing +
+                                                      ": No such file or "
+                                                      "directory"}));
     EXPECT_TRUE(visibleAtMessage) << "the message must come before the window closes";
     EXPECT_TRUE(pauseFocused) << "Space pauses";
     EXPECT_EQ(window.prgtotal->value(), 100);
@@ -276,7 +280,9 @@ TEST_F(ConvertingWindowTest, NothingToConvertClosesTheWindow) {
     TConvertingfrm window(nullptr, list, shutdown, openFolder);
     EXPECT_EQ(Run(window), QDialog::Rejected);
     EXPECT_EQ(window.lblperent->text(), "[ 0 / 1 ]");
-    EXPECT_EQ(prompts.Calls, QStringList({"Beep", kSomeFailed}));
+    EXPECT_EQ(prompts.Calls,
+              QStringList({"Beep", kSomeFailed + "\r\n\r\na.flv: " + home.filePath("src/a.mp4") +
+                                       ": No such file or directory"}));
 }
 
 TEST_F(ConvertingWindowTest, CancelAsksAndStopsEvenWhilePaused) {

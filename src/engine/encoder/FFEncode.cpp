@@ -235,7 +235,8 @@ void TCustomEncoder::StartNext() {
 
 void TCustomEncoder::DoTerminate(TCustomFFmpeg& job) {
     std::unique_lock lock(FTerminateLock);
-    const TTerminateInfo info{TaskIndex(job), job.Finished(), job.Failed(), job.ErrorText()};
+    const TTerminateInfo info{TaskIndex(job), job.Finished(), job.Failed(), job.ErrorText(),
+                              job.EndNotice()};
     // A run on the calling thread tells its handler there and then, without the lock: the
     // handler may stop the encoder, which ends the unstarted tasks on this thread.
     const bool direct = !FThreaded && FWorking;

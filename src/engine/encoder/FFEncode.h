@@ -37,6 +37,7 @@ struct TTerminateInfo {
     bool Finished = false;
     bool Exception = false;
     QString ExceptionMsg;
+    QString Notice; // a finished task's word on its input ("input ended at … of …")
 };
 
 // A task's progress: what the job reports, and which task it is.
