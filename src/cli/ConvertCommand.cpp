@@ -169,8 +169,10 @@ int RunConvertCommand(const QStringList& arguments) {
     TJobList list;
     QStringList unloaded;
     for (const QString& file : options.Files) {
-        if (!list.AddSourceFile(QFileInfo(file).absoluteFilePath(), prober.Decoder(), outputFolder))
-            unloaded << file;
+        QString reason;
+        if (!list.AddSourceFile(QFileInfo(file).absoluteFilePath(), prober.Decoder(), outputFolder,
+                                &reason))
+            unloaded << file + QStringLiteral(": ") + reason;
     }
     if (!unloaded.isEmpty()) {
         err << (options.Files.size() - unloaded.size()) << " files have been loaded successfully,"
@@ -259,6 +261,8 @@ int RunConvertCommand(const QStringList& arguments) {
         if (!view.ErrorLine.isEmpty())
             err << (info.TaskIndex >= 0 ? batch.TaskOutputName(info.TaskIndex) + ": " : QString())
                 << view.ErrorLine << '\n';
+        if (!view.NoticeLine.isEmpty())
+            err << view.NoticeLine << '\n';
         if (info.TaskIndex >= 0)
             endings[info.TaskIndex] = info;
         if (view.RunEnded) {
@@ -267,7 +271,11 @@ int RunConvertCommand(const QStringList& arguments) {
             QCoreApplication::quit();
         }
     };
-    HandleTerminationSignals([&] { encoder.Stop(false); });
+    bool interrupted = false;
+    HandleTerminationSignals([&] {
+        interrupted = true;
+        encoder.Stop(false);
+    });
 
     encoder.StartTask(options.Parallel);
     if (!runEnded)
@@ -287,5 +295,8 @@ int RunConvertCommand(const QStringList& arguments) {
                 << '\n';
         }
     }
+    // 130: what a shell reports for a command ended by Ctrl+C.
+    if (interrupted)
+        return 130;
     return allConverted && unloaded.isEmpty() ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -25,6 +26,9 @@ constexpr char kUsage[] =
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader that goes away (`… | head -1`) ends what we print, not the conversion: writes
+    // to a closed pipe fail quietly instead of killing the process.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("reelcaster-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(REELCASTER_VERSION_TEXT));

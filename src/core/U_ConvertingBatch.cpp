@@ -56,13 +56,20 @@ bool TConversionBatch::OverwriteAllows(TFileOption& item, IReplaceQuestion& ques
     return item.OutputOptions.Overwrite;
 }
 
-bool TConversionBatch::RefuseOverAnInput(const TFileOption& item) {
-    const std::optional<QPair<quint64, quint64>> output = FileIdentity(item.OutputOptions.FileName);
-    if (!output || !FInputs.contains(*output))
+bool TConversionBatch::RefuseUnwritable(const TFileOption& item) {
+    const QString& path = item.OutputOptions.FileName;
+    const std::optional<QPair<quint64, quint64>> output = FileIdentity(path);
+    if (!output)
         return false;
-    FAttempted.append(item.OutputOptions.FileName);
-    Fail(item.OutputOptions.FileName,
-         QStringLiteral("%1 is one of the files being converted").arg(item.OutputOptions.FileName));
+    QString reason;
+    if (FInputs.contains(*output))
+        reason = QStringLiteral("%1 is one of the files being converted").arg(path);
+    else if (!QFileInfo(path).isFile())
+        reason = QStringLiteral("%1: Not a regular file").arg(path);
+    else
+        return false;
+    FAttempted.append(path);
+    Fail(path, reason);
     return true;
 }
 
@@ -83,7 +90,7 @@ void TConversionBatch::Build(TJobList& list, IReplaceQuestion& question) {
     for (int t = 0; t < list.TopLevelCount(); ++t) {
         TJobRow& top = *list.TopLevel(t);
         if (top.Item.IsMerge) {
-            if (top.Checked && !top.Children.empty() && !RefuseOverAnInput(top.Item) &&
+            if (top.Checked && !top.Children.empty() && !RefuseUnwritable(top.Item) &&
                 OverwriteAllows(top.Item, question))
                 AddMerge(top, question);
             continue;
@@ -99,7 +106,7 @@ void TConversionBatch::Build(TJobList& list, IReplaceQuestion& question) {
 
 void TConversionBatch::AddItem(TJobRow& row, IReplaceQuestion& question) {
     TFileOption& item = row.Item;
-    if (RefuseOverAnInput(item) || !OverwriteAllows(item, question))
+    if (RefuseUnwritable(item) || !OverwriteAllows(item, question))
         return;
     const int task = FEncoder.AddTask(item.InputOptions.FileName, &item.InputOptions);
     FAttempted.append(item.OutputOptions.FileName);
@@ -200,7 +207,14 @@ TBatchProgressView TConversionBatch::Progress(const TProgressInfo& info) {
         else
             setTotal(FCurrentTask, tasks);
     }
-    if (info.TotalDuration > 0 && info.CurrentDuration < info.TotalDuration) {
+    if (info.FileIndex == -1 && info.TotalDuration > 0) {
+        // The task's final report: all of it is done, whatever its last packet's time.
+        view.FilePercent = 100;
+        if (FBatchTotal > 0)
+            setTotal(FDone + info.TotalDuration, FBatchTotal);
+        else
+            setTotal(int64_t(FCurrentTask + 1), tasks);
+    } else if (info.TotalDuration > 0 && info.CurrentDuration < info.TotalDuration) {
         view.FilePercent = Percent(info.CurrentDuration, info.TotalDuration);
         if (FBatchTotal > 0)
             setTotal(FDone + info.CurrentDuration, FBatchTotal);

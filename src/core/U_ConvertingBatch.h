@@ -52,7 +52,8 @@ public:
 
     // Adds a task for every checked row, in list order (a top-level row's children right after
     // it); rewrites each item's filter text on the way. An item whose output is one of the
-    // batch's inputs is refused, and so is a merge that cannot take all its members.
+    // batch's inputs or not a regular file is refused, and so is a merge that cannot take all
+    // its members. Touches no file.
     void Build(TJobList& list, IReplaceQuestion& question);
 
     int AttemptedCount() const { return static_cast<int>(FAttempted.size()); }
@@ -70,8 +71,9 @@ public:
 
 private:
     bool OverwriteAllows(TFileOption& item, IReplaceQuestion& question);
-    // Refuses an item whose output is one of the batch's inputs; true when it was refused.
-    bool RefuseOverAnInput(const TFileOption& item);
+    // Refuses an item whose output is one of the batch's inputs, or something other than a
+    // regular file (a FIFO, a folder, a device); true when it was refused.
+    bool RefuseUnwritable(const TFileOption& item);
     void Fail(const QString& output, const QString& reason);
     void AddItem(TJobRow& row, IReplaceQuestion& question);
     void AddMerge(TJobRow& row, IReplaceQuestion& question);

@@ -121,8 +121,8 @@ void TJobList::Clear() {
 // --- Operations ---------------------------------------------------------------------------
 
 bool TJobList::AddSourceFile(const QString& path, TCustomDecoder& decoder,
-                             const QString& outputFolder) {
-    const std::optional<TSourceFacts> facts = ProbeSourceFile(path, decoder);
+                             const QString& outputFolder, QString* reason) {
+    const std::optional<TSourceFacts> facts = ProbeSourceFile(path, decoder, reason);
     if (!facts)
         return false;
     auto row = std::make_unique<TJobRow>();

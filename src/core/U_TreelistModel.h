@@ -48,9 +48,10 @@ public:
 
     // --- The operations of the job list ----------------------------------------------------
     // Probes the file and appends a checked row with the new-item settings and a unique FLV
-    // output name in `outputFolder` (ending with '/'). False (and two error lines in the
-    // activity log) when the file cannot be opened.
-    bool AddSourceFile(const QString& path, TCustomDecoder& decoder, const QString& outputFolder);
+    // output name in `outputFolder` (ending with '/'). False (with the decoder's reason in
+    // `reason`, and two error lines in the activity log) when the file cannot be opened.
+    bool AddSourceFile(const QString& path, TCustomDecoder& decoder, const QString& outputFolder,
+                       QString* reason = nullptr);
     // `path` with `extension`, numbered with `separator` and 1, 2, … while the name is used:
     // the output of another row than `ignore`, the source of any item, or `source` (that of
     // an item not in the list yet).

@@ -4,7 +4,8 @@
 #include "core/MrvLog.h"
 #include "engine/probe/FFDecode.h"
 
-std::optional<TSourceFacts> ProbeSourceFile(const QString& path, TCustomDecoder& decoder) {
+std::optional<TSourceFacts> ProbeSourceFile(const QString& path, TCustomDecoder& decoder,
+                                            QString* reason) {
     struct Closer {
         TCustomDecoder& Decoder;
         ~Closer() { Decoder.CloseFile(); }
@@ -12,6 +13,11 @@ std::optional<TSourceFacts> ProbeSourceFile(const QString& path, TCustomDecoder&
     if (!decoder.LoadFile(path)) {
         ActivityLog().WriteError(decoder.LastErrMsg());
         ActivityLog().WriteError(QStringLiteral("Failed to load File  ") + path);
+        if (reason != nullptr) {
+            const QString prefix = path + QStringLiteral(": ");
+            const QString& text = decoder.LastErrMsg();
+            *reason = text.startsWith(prefix) ? text.mid(prefix.size()) : text;
+        }
         return std::nullopt;
     }
     ActivityLog().WriteInfo(QStringLiteral("Success to Load File ") + path +

@@ -19,5 +19,7 @@ struct TSourceFacts {
 
 // Probes `path` with `decoder` (closed again before returning) and logs "Success to Load File"
 // with the media summary, or the decoder's reason and "Failed to load File  " when it cannot
-// be opened (then nothing is returned).
-std::optional<TSourceFacts> ProbeSourceFile(const QString& path, TCustomDecoder& decoder);
+// be opened (then nothing is returned, and `reason` gets the decoder's words without the
+// path: "Invalid data found when processing input").
+std::optional<TSourceFacts> ProbeSourceFile(const QString& path, TCustomDecoder& decoder,
+                                            QString* reason = nullptr);

@@ -9,8 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TAddFilefrm::TAddFilefrm(QWidget* parent, const QStringList& files,
-                         std::function<bool(const QString&)> add)
+TAddFilefrm::TAddFilefrm(QWidget* parent, const QStringList& files, TAddFile add)
     : TSkinnedDialog(parent, QStringLiteral("Loading Progress"), FrameSet, false), FFiles(files),
       FAdd(std::move(add)) {
     setObjectName(QStringLiteral("AddFilefrm"));
@@ -50,8 +49,9 @@ void TAddFilefrm::tmrOpenFileTimer() {
     for (int i = 0; i < FFiles.size(); ++i) {
         const QString name = QFileInfo(FFiles[i]).fileName();
         lblFileName->setText(FitLabelText(lblFileName->fontMetrics(), lblFileName->width(), name));
-        if (!FAdd(FFiles[i]))
-            FFailed << name;
+        QString reason;
+        if (!FAdd(FFiles[i], &reason))
+            FFailed << (reason.isEmpty() ? name : name + QStringLiteral(": ") + reason);
         prgTotal->setValue((i + 1) * 100 / int(FFiles.size()));
         // The window is painted between files.
         QEventLoop pause;

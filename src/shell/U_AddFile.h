@@ -1,7 +1,7 @@
 #pragma once
 
 // The loading-progress window: adds the chosen files to the job list one after another, showing
-// each name and the share done, and keeps the names that could not be added.
+// each name and the share done, and keeps the names that could not be added with the reasons.
 
 #include "shell/SkinnedDialog.h"
 
@@ -17,10 +17,11 @@ class TAddFilefrm : public TSkinnedDialog {
     Q_OBJECT
 
 public:
-    // `add` adds one file and says whether it could.
-    TAddFilefrm(QWidget* parent, const QStringList& files, std::function<bool(const QString&)> add);
+    // Adds one file; false, with the reason, when it could not.
+    using TAddFile = std::function<bool(const QString& file, QString* reason)>;
+    TAddFilefrm(QWidget* parent, const QStringList& files, TAddFile add);
 
-    // The file names (without folder) that could not be added.
+    // "name: reason" (the name without folder) for each file that could not be added.
     const QStringList& Failed() const { return FFailed; }
 
     QLabel* lblFileName = nullptr;
@@ -36,6 +37,6 @@ private:
     void tmrOpenFileTimer();
 
     QStringList FFiles;
-    std::function<bool(const QString&)> FAdd;
+    TAddFile FAdd;
     QStringList FFailed;
 };

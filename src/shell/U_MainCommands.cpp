@@ -125,8 +125,8 @@ void TMainfrm::btnAddClick() {
 
 void TMainfrm::AddFiles(const QStringList& files) {
     const QString outputFolder = AppSettings().OutputPath;
-    TAddFilefrm loading(this, files, [this, &outputFolder](const QString& file) {
-        return FList.AddSourceFile(file, FFEncoder.Decoder(), outputFolder);
+    TAddFilefrm loading(this, files, [this, &outputFolder](const QString& file, QString* reason) {
+        return FList.AddSourceFile(file, FFEncoder.Decoder(), outputFolder, reason);
     });
     loading.exec();
     const QStringList& failed = loading.Failed();

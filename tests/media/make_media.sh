@@ -62,4 +62,11 @@ dd if=random_bytes.mp4 of=damaged_middle.avi bs=1 count=4096 seek=$((size / 2)) 
 size=$(wc -c < h264_aac.mp4)
 head -c $((size / 3)) h264_aac.mp4 > truncated.mp4
 
+# Its end cut off but readable: Matroska states the length in its header, the clusters after
+# the first 40 % are gone.
+ff -i h264_aac.mp4 -c copy cut_off_copy.mkv
+size=$(wc -c < cut_off_copy.mkv)
+head -c $((size * 2 / 5)) cut_off_copy.mkv > cut_off.mkv
+rm cut_off_copy.mkv
+
 touch .complete

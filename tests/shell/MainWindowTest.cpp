@@ -299,7 +299,8 @@ TEST_F(MainWindowTest, AddFilesReportsTheFilesThatFailed) {
     EXPECT_EQ(prompts.Calls[2], QStringLiteral("Warning: 2 files have been loaded "
                                                "successfully,1 files failed.\r\nunloaded "
                                                "files:\r\n") +
-                                    testmedia::kRandomBytes);
+                                    testmedia::kRandomBytes +
+                                    ": Invalid data found when processing input");
     EXPECT_TRUE(window->btnStart->isEnabled());
     EXPECT_EQ(AppSettings().SourcePath, QFileInfo(prompts.FilesToOpen[0]).absolutePath() + '/');
     EXPECT_TRUE(SettingsFile().contains("SourcePath=" + AppSettings().SourcePath.toUtf8()));
@@ -312,8 +313,9 @@ TEST_F(MainWindowTest, AddFilesListsEveryFailedNameOnItsOwnLine) {
     EXPECT_EQ(List().TopLevelCount(), 0);
     EXPECT_EQ(prompts.Calls.last(),
               QStringLiteral("Warning: 0 files have been loaded successfully,2 files "
-                             "failed.\r\nunloaded files:\r\n%1\r\n%2")
-                  .arg(testmedia::kEmpty, testmedia::kTruncated));
+                             "failed.\r\nunloaded files:\r\n%1: %3\r\n%2: %3")
+                  .arg(testmedia::kEmpty, testmedia::kTruncated,
+                       "Invalid data found when processing input"));
     // Start is enabled after every add, even when nothing was added.
     EXPECT_TRUE(window->btnStart->isEnabled());
 }
@@ -338,15 +340,16 @@ TEST_F(MainWindowTest, DroppedFilesGoThroughTheLoadingWindow) {
 TEST_F(MainWindowTest, LoadingWindowShowsProgressAndCollectsFailures) {
     QStringList seen;
     TAddFilefrm loading(window.get(), {"/a/one.mp4", "/b/two.avi", "/c/three.mkv", "/d/four.ts"},
-                        [&](const QString& file) {
+                        [&](const QString& file, QString* reason) {
                             seen << file;
+                            *reason = QStringLiteral("unreadable");
                             return !file.endsWith(".avi");
                         });
     EXPECT_EQ(loading.size(), QSize(356, 139));
     EXPECT_EQ(loading.windowTitle(), "Loading Progress");
     EXPECT_EQ(loading.exec(), QDialog::Accepted);
     EXPECT_EQ(seen.size(), 4);
-    EXPECT_EQ(loading.Failed(), QStringList({"two.avi"}));
+    EXPECT_EQ(loading.Failed(), QStringList({"two.avi: unreadable"}));
     EXPECT_EQ(loading.prgTotal->value(), 100);
     EXPECT_EQ(loading.lblFileName->text(), "four.ts");
 }

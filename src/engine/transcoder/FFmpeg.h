@@ -37,7 +37,7 @@ class TCustomFFmpeg;
 
 // What a progress report tells; the encoder component's TProgressInfo adds which task it is.
 struct TJobProgress {
-    int FileIndex = -1;          // join mode: the input being read; −1 in the final report
+    int FileIndex = 0;           // join mode: the input being read; −1 in the final report
     int64_t TotalDuration = -1;  // µs, −1 unknown
     int64_t CurrentDuration = 0; // µs of output written
     int64_t TotalSize = 0;       // bytes

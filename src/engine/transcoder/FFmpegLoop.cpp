@@ -321,7 +321,9 @@ void TCustomFFmpeg::ReportProgress(bool final) {
             return; // nothing to tell until a picture is out
         frameNumber = static_cast<int>(firstVideo->FrameCount);
         const double elapsed = (av_gettime_relative() - FRunWallStart) / 1e6;
-        fps = elapsed > 1.0 ? static_cast<int>(frameNumber / elapsed + 0.5) : 0;
+        // The rate settles after a second; the final report tells it however short the run.
+        if (elapsed > 1.0 || (final && elapsed > 0.0))
+            fps = static_cast<int>(frameNumber / elapsed + 0.5);
         text = QString::asprintf("frame=%5d fps=%3d q=%3.1f ", frameNumber, fps, quality) + text;
         if (final)
             text += QStringLiteral("L");
