@@ -11,7 +11,13 @@
 #include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include <QRegularExpression>
+
+#include <csignal>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +33,31 @@ protected:
                           QStringList{"convert", "-o", out.path()} + arguments, env);
     }
     QString Out(const QString& name) const { return out.filePath(name); }
+    // The same conversion, started and left running.
+    std::unique_ptr<QProcess> Start(const QStringList& arguments) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("REELCASTER_HOME", home.path());
+        env.insert("TMPDIR", temp.path());
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(REELCASTER_CLI_PATH),
+                       QStringList{"convert", "-o", out.path()} + arguments);
+        EXPECT_TRUE(process->waitForStarted());
+        return process;
+    }
+    // Everything in the output folder, hidden files too.
+    QStringList OutputFiles() const {
+        return QDir(out.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+    void Write(const QString& path, const QByteArray& content) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    static QByteArray Read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
     static QStringList Codecs(const QJsonDocument& probe) {
         QStringList codecs;
         for (const QJsonValue& stream : probe["streams"].toArray())
@@ -200,4 +231,112 @@ TEST_F(ConvertCommandTest, SeveralAtOnce) {
                  testmedia::Path(testmedia::kMpeg4Mp3Avi), testmedia::Path(testmedia::kVideoOnly)});
     ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3);
+}
+
+// Ctrl+C, a logout's SIGTERM or a SIGKILL in the middle of a batch: the file being converted
+// never appears under its name, earlier files of the batch's other names stay as they were,
+// and the next run without -y converts it (it finds no finished-looking file to skip).
+TEST_F(ConvertCommandTest, AnInterruptedBatchLeavesNothingHalfWritten) {
+    const struct {
+        const char* Name;
+        int Signal;
+        int ExitCode;
+    } cases[] = {{"SIGINT", SIGINT, 130}, {"SIGTERM", SIGTERM, 130}, {"SIGKILL", SIGKILL, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (const QString& name : OutputFiles())
+            QFile::remove(Out(name));
+        Write(Out("h264_aac.flv"), "an earlier conversion");
+        Write(Out("mpeg4_mp3.flv"), "an earlier conversion");
+        auto run =
+            Start({"-y", testmedia::Path(testmedia::kOneMinute),
+                   testmedia::Path(testmedia::kH264Aac), testmedia::Path(testmedia::kMpeg4Mp3Avi)});
+        // The first report of file 1 comes while it is being converted.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return run->canReadLine(); }, 60000));
+        ASSERT_TRUE(run->readLine().startsWith("[ 1 / 3 ] one_minute.flv"));
+        ::kill(static_cast<pid_t>(run->processId()), c.Signal);
+        ASSERT_TRUE(run->waitForFinished(30000));
+        if (c.ExitCode >= 0)
+            EXPECT_EQ(run->exitCode(), c.ExitCode) << run->readAllStandardError().toStdString();
+
+        EXPECT_FALSE(QFileInfo::exists(Out("one_minute.flv")));
+        EXPECT_EQ(Read(Out("h264_aac.flv")), "an earlier conversion");
+        EXPECT_EQ(Read(Out("mpeg4_mp3.flv")), "an earlier conversion");
+        // Only a killed run leaves its hidden temporary; nothing looks finished.
+        const QStringList left = OutputFiles().filter(QRegularExpression("^\\.one_minute"));
+        EXPECT_EQ(left.size(), c.Signal == SIGKILL ? 1 : 0) << left.join(' ').toStdString();
+
+        const TProcessResult rerun = Convert({"-q", testmedia::Path(testmedia::kOneMinute)});
+        EXPECT_EQ(rerun.ExitCode, 0) << rerun.Err.toStdString();
+        EXPECT_FALSE(rerun.Err.contains("skipped"));
+        EXPECT_NEAR(Duration(Out("one_minute.flv")), 60.0, 0.2);
+        EXPECT_EQ(OutputFiles(), QStringList({"h264_aac.flv", "mpeg4_mp3.flv", "one_minute.flv"}))
+            << "the rerun removed what the killed run left";
+    }
+}
+
+// What the command says and its status, for what cannot be converted as asked.
+TEST_F(ConvertCommandTest, FailuresAreTold) {
+    QStringList many;
+    for (int i = 0; i <= 20; ++i)
+        many << testmedia::Path(testmedia::kAudioOnly);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Out("video_only.flv")).constData(), 0600), 0);
+    const struct {
+        const char* Case;
+        QStringList Arguments;
+        int ExitCode;
+        const char* Says;
+    } cases[] = {
+        {"noise",
+         {testmedia::Path(testmedia::kRandomBytes)},
+         1,
+         "random_bytes.mp4: Invalid data found when processing input"},
+        {"a clip after the end",
+         {"--clip", "00:00:10+2", testmedia::Path(testmedia::kH264Aac)},
+         1,
+         "nothing to convert: the clip starts after the end of the file"},
+        {"a merge of 21", QStringList{"--merge"} + many, 1,
+         "Merge failed: max input files 20 reached"},
+        {"a FIFO as output",
+         {"-y", testmedia::Path(testmedia::kVideoOnly)},
+         1,
+         "video_only.flv: Not a regular file"},
+        {"an input that ends early",
+         {testmedia::Path(testmedia::kCutOff)},
+         0,
+         "cut_off.flv: input ended at 00:00:02 of 00:00:05"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        const TProcessResult result = Convert(c.Arguments);
+        EXPECT_FALSE(result.Crashed) << "and at once, for the FIFO";
+        EXPECT_EQ(result.ExitCode, c.ExitCode) << result.Err.toStdString();
+        EXPECT_TRUE(result.Err.contains(c.Says)) << result.Err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(Out("Merge.flv"))) << "no merge with parts missing";
+    EXPECT_NEAR(Duration(Out("cut_off.flv")), 2.0, 0.5);
+}
+
+// A file converted where it lies, with -y, is never its own output.
+TEST_F(ConvertCommandTest, AFileIsNeverConvertedOntoItself) {
+    const QString source = Out("clip.flv");
+    ASSERT_TRUE(QFile::copy(testmedia::Path(testmedia::kH264Aac), source));
+    const QByteArray before = Read(source);
+    const TProcessResult result = Convert({"-y", source});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    EXPECT_EQ(Read(source), before);
+    EXPECT_NEAR(Duration(Out("clip_1.flv")), 5.0, 0.1);
+}
+
+// A reader that stops early does not stop the conversion.
+TEST_F(ConvertCommandTest, AClosedPipeEndsOnlyTheDisplay) {
+    const QString command =
+        QStringLiteral(
+            "set -o pipefail; REELCASTER_HOME='%1' TMPDIR='%2' '%3' convert -o '%4' '%5' "
+            "| head -c 1 > /dev/null")
+            .arg(home.path(), temp.path(), QStringLiteral(REELCASTER_CLI_PATH), out.path(),
+                 testmedia::Path(testmedia::kOneMinute));
+    const TProcessResult result = RunProgram("bash", {"-c", command});
+    EXPECT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    EXPECT_NEAR(Duration(Out("one_minute.flv")), 60.0, 0.2);
 }

@@ -22,6 +22,7 @@ inline constexpr char kSeveralStreams[] = "several_streams.mkv"; // MPEG-4 3 s, 
                                                                  // MP3 mono 22050 Hz, subtitles
 inline constexpr char kVariableRate[] = "variable_rate.mkv"; // 30 fps 1 s, a 0.5 s gap, 60 fps 1 s
 inline constexpr char kDamagedMiddle[] = "damaged_middle.avi"; // kMpeg4Mp3Avi, noise halfway
+inline constexpr char kOneMinute[] = "one_minute.avi";         // 60 s 320x240 30 fps MPEG-4 + MP3
 inline constexpr char kCutOff[] = "cut_off.mkv"; // kH264Aac in Matroska, all after 40 % gone
 
 // Absolute path of a test media file.

@@ -492,3 +492,28 @@ TEST_F(ConvertingWindowTest, CancelBeforeTheStartConvertsNothing) {
     EXPECT_TRUE(OutputFiles().isEmpty());
     EXPECT_EQ(prompts.Calls, QStringList({"Beep", "Confirm: Whether to quit conversion?"}));
 }
+
+// Cancel keeps what the batch finished and throws away only the file it was writing.
+TEST_F(ConvertingWindowTest, CancelRemovesOnlyTheUnfinishedOutput) {
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    TJobRow* paced = AddCopy(testmedia::kH264Aac, "b.mp4");
+    paced->Item.InputOptions.ExtOptions = QStringLiteral("re=1"); // 5 s at the source's pace
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    const TProgressEvent windowProgress = window.Encoder().OnProgress;
+    bool cancelled = false;
+    window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
+        windowProgress(sender, info);
+        if (info->TaskIndex != 1 || info->FileIndex < 0 || cancelled)
+            return;
+        cancelled = true;
+        QTimer::singleShot(0, &window, [&] {
+            prompts.ConfirmAnswer = true;
+            window.btnCancel->click();
+        });
+    };
+    EXPECT_EQ(Run(window), QDialog::Rejected);
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(QDir(output).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{"a.flv"});
+    EXPECT_NEAR(DurationSeconds(output + "a.flv"), 5.0, 0.1);
+}

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 class FakeQuestion : public IReplaceQuestion {
@@ -324,4 +326,105 @@ TEST_F(BatchTest, APictureWithAwkwardCharactersStillConverts) {
     ASSERT_FALSE(frame.isNull());
     EXPECT_GT(frame.pixelColor(116, 62).red(), 180);
     EXPECT_LT(frame.pixelColor(116, 62).green(), 90);
+}
+
+// Building the batch writes nothing: earlier outputs stay as they were until their task has
+// converted, and a new output does not exist before its task ends.
+TEST_F(BatchTest, BuildingTouchesNoFile) {
+    TJobRow* replaced = Add(testmedia::Path(testmedia::kH264Aac));
+    TJobRow* fresh = Add(testmedia::Path(testmedia::kMpeg4Mp3Avi));
+    const QString earlier = replaced->Item.OutputOptions.FileName;
+    {
+        QFile file(earlier);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("an earlier conversion");
+    }
+    TFFEncoder encoder;
+    TConversionBatch batch(encoder, logger);
+    FakeQuestion question({TReplaceAnswer::Yes});
+    batch.Build(list, question);
+    ASSERT_EQ(encoder.TaskCount(), 2);
+    EXPECT_TRUE(replaced->Item.OutputOptions.Overwrite) << "the user agreed";
+    EXPECT_FALSE(fresh->Item.OutputOptions.Overwrite) << "nothing was there to replace";
+    QFile file(earlier);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "an earlier conversion");
+    EXPECT_FALSE(QFileInfo::exists(fresh->Item.OutputOptions.FileName));
+
+    const std::vector<TBatchEndView> ends = Run(encoder, batch);
+    ASSERT_FALSE(ends.empty());
+    EXPECT_TRUE(ends.back().AllConverted);
+    EXPECT_NEAR(FFprobe(earlier)["format"]["duration"].toString().toDouble(), 5.0, 0.1);
+}
+
+// An item whose output is a file the batch reads (its own source, another item's, under any
+// name) is refused with the reason; the others convert and no input changes.
+TEST_F(BatchTest, AnOutputThatIsAnInputIsRefused) {
+    const QString source = dir.filePath("clip.flv");
+    ASSERT_TRUE(QFile::copy(testmedia::Path(testmedia::kH264Aac), source));
+    TJobRow* self = Add(source);
+    TJobRow* other = Add(testmedia::Path(testmedia::kMpeg4Mp3Avi));
+    TJobRow* fine = Add(testmedia::Path(testmedia::kAudioOnly));
+    EXPECT_NE(self->Item.OutputOptions.FileName, source) << "a new item's name avoids its source";
+    self->Item.OutputOptions.FileName = source;
+    other->Item.OutputOptions.FileName = dir.path() + "/./clip.flv";
+    const QByteArray before = [&] {
+        QFile file(source);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    TFFEncoder encoder;
+    TConversionBatch batch(encoder, logger);
+    FakeQuestion question({TReplaceAnswer::YesToAll});
+    batch.Build(list, question);
+    EXPECT_TRUE(question.Asked.isEmpty()) << "an input is not offered for replacing";
+    EXPECT_EQ(encoder.TaskCount(), 1);
+    EXPECT_EQ(batch.Failures(),
+              QStringList({"clip.flv: " + source + " is one of the files being converted",
+                           "clip.flv: " + dir.path() +
+                               "/./clip.flv is one of the files being "
+                               "converted"}));
+    const std::vector<TBatchEndView> ends = Run(encoder, batch);
+    EXPECT_FALSE(ends.back().AllConverted);
+    EXPECT_TRUE(QFileInfo::exists(fine->Item.OutputOptions.FileName));
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before) << "the source is byte for byte what it was";
+}
+
+// A merge converts all of its members or nothing.
+TEST_F(BatchTest, AMergeThatCannotTakeEveryMemberFails) {
+    for (int i = 0; i < TCustomEncoder::kMaxFiles + 1; ++i)
+        Add(testmedia::Path(testmedia::kAudioOnly));
+    for (int i = 0; i < list.TopLevelCount(); ++i)
+        list.SetSelected(list.TopLevel(i), true);
+    TJobRow* merge = list.MergeSelected(folder);
+    ASSERT_NE(merge, nullptr);
+    for (int i = 0; i < list.TopLevelCount() - 1; ++i)
+        list.SetChecked(list.TopLevel(i), false);
+
+    TFFEncoder encoder;
+    TConversionBatch batch(encoder, logger);
+    FakeQuestion question({});
+    batch.Build(list, question);
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_EQ(batch.Failures(), QStringList{"Merge.flv: Merge failed: max input files 20 reached"});
+    const std::vector<TBatchEndView> ends = Run(encoder, batch);
+    ASSERT_FALSE(ends.empty());
+    EXPECT_FALSE(ends.back().AllConverted) << "never a completed merge with parts missing";
+    EXPECT_FALSE(QFileInfo::exists(merge->Item.OutputOptions.FileName));
+}
+
+TEST_F(BatchTest, AnOutputThatIsNoRegularFileIsRefused) {
+    TJobRow* row = Add(testmedia::Path(testmedia::kAudioOnly));
+    row->Item.OutputOptions.FileName = dir.filePath("fifo.flv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(row->Item.OutputOptions.FileName).constData(), 0600), 0);
+    TFFEncoder encoder;
+    TConversionBatch batch(encoder, logger);
+    FakeQuestion question({TReplaceAnswer::Yes});
+    batch.Build(list, question);
+    EXPECT_TRUE(question.Asked.isEmpty());
+    EXPECT_EQ(encoder.TaskCount(), 0);
+    EXPECT_EQ(batch.Failures(), QStringList{"fifo.flv: " + row->Item.OutputOptions.FileName +
+                                            ": Not a regular file"});
 }

@@ -62,6 +62,11 @@ dd if=random_bytes.mp4 of=damaged_middle.avi bs=1 count=4096 seek=$((size / 2)) 
 size=$(wc -c < h264_aac.mp4)
 head -c $((size / 3)) h264_aac.mp4 > truncated.mp4
 
+# A minute: long enough to be interrupted mid-way.
+ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=60" \
+   -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" \
+   -c:v mpeg4 -q:v 8 -c:a libmp3lame -b:a 64k -shortest one_minute.avi
+
 # Its end cut off but readable: Matroska states the length in its header, the clusters after
 # the first 40 % are gone.
 ff -i h264_aac.mp4 -c copy cut_off_copy.mkv
