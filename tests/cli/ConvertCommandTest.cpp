@@ -92,6 +92,13 @@ TEST_F(ConvertCommandTest, NewItemSettingsGiveFlv) {
         EXPECT_NEAR(Duration(Out(name)), 5.0, 0.1) << name;
         EXPECT_TRUE(result.Out.contains(Out(name).toUtf8() + "  ")) << "the summary names it";
     }
+    // The last progress line tells the whole batch done, at the rate it ran.
+    const QList<QByteArray> lines = result.Out.split('\n');
+    const auto last = std::find_if(lines.rbegin(), lines.rend(),
+                                   [](const QByteArray& line) { return line.contains(" fps "); });
+    ASSERT_NE(last, lines.rend());
+    EXPECT_TRUE(last->contains("file 100%  batch 100%")) << last->toStdString();
+    EXPECT_FALSE(last->contains("    0 fps")) << last->toStdString();
 }
 
 TEST_F(ConvertCommandTest, ProfileFourIsH264) {

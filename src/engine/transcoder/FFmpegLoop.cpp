@@ -191,7 +191,7 @@ void TCustomFFmpeg::RunLoop() {
             // The end of the input, or a damaged end the demuxer gives up on; a failing read
             // is an error of its own.
             const AVIOContext* io = file.Context->pb;
-            if (result != AVERROR_EOF && io != nullptr && io->error < 0)
+            if (io != nullptr && io->error < 0 && io->error != AVERROR_EOF)
                 throw FFmpegException(QStringLiteral("%1: %2").arg(
                     QString::fromUtf8(file.Context->url), engine::ErrorText(io->error)));
             file.AtEnd = true;

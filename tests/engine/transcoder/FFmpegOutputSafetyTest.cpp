@@ -4,6 +4,7 @@
 
 #include "JobFixture.h"
 
+#include "common/FeedingServer.h"
 #include "common/Process.h"
 
 #include <QCryptographicHash>
@@ -198,4 +199,41 @@ TEST_F(OutputSafetyTest, AFullDiskFailsAndLeavesNothing) {
     struct statvfs after {};
     ASSERT_EQ(::statvfs(QFile::encodeName(small).constData(), &after), 0);
     EXPECT_EQ(after.f_bfree, empty.f_bfree) << "the space is free again";
+}
+
+// The end of an input and a read that fails are told apart: a stream that simply ends still
+// converts what came; one whose connection breaks fails with the system's words.
+TEST_F(OutputSafetyTest, AFailingReadIsNotTheEndOfTheInput) {
+    const QString flv = Out("source.flv");
+    ASSERT_EQ(RunProgram("ffmpeg", {"-v", "error", "-i", testmedia::Path(testmedia::kH264Aac), "-c",
+                                    "copy", flv})
+                  .ExitCode,
+              0);
+    const QByteArray data = Read(flv);
+    for (const auto end : {FeedingServer::TEnd::Close, FeedingServer::TEnd::Reset}) {
+        const bool reset = end == FeedingServer::TEnd::Reset;
+        SCOPED_TRACE(reset ? "reset" : "closed");
+        FeedingServer server(data.left(data.size() * 3 / 5), end);
+        const QString output = Out(reset ? "reset.flv" : "closed.flv");
+        TCustomFFmpeg job;
+        ASSERT_TRUE(job.OpenInputFile(QStringLiteral("tcp://127.0.0.1:%1").arg(server.Port())))
+            << job.LastErrorText().toStdString();
+        DefaultFlvOutput(job, "");
+        ASSERT_GE(job.OpenOutputFile(output), 0);
+        job.OnVideoOutputHook = [&](TCustomFFmpeg&, TVideoHookData& picture) {
+            if (picture.FrameNumber == 10)
+                server.Reset();
+        };
+        const RunResult result = Run(job);
+        if (reset) {
+            EXPECT_FALSE(result.Finished);
+            EXPECT_EQ(
+                result.Error,
+                QStringLiteral("tcp://127.0.0.1:%1: Connection reset by peer").arg(server.Port()));
+            EXPECT_FALSE(QFileInfo::exists(output));
+        } else {
+            EXPECT_TRUE(result.Finished) << result.Error.toStdString();
+            EXPECT_NEAR(Duration(FFprobe(output)), 3.0, 0.5);
+        }
+    }
 }
