@@ -58,6 +58,11 @@ TMediaInfoFields CollectMediaInfo(TCustomDecoder& decoder) {
                 {"PixelFormat", video.PixelFormat},
                 {"FrameRateNum", video.FrameRateNum},
                 {"FrameRateDen", video.FrameRateDen},
+                {"Rotation", video.Rotation},
+                {"SampleAspectRatio",
+                 QStringLiteral("%1:%2").arg(video.SampleAspectNum).arg(video.SampleAspectDen)},
+                {"DisplayWidth", video.DisplayWidth},
+                {"DisplayHeight", video.DisplayHeight},
             });
         } else if (decoder.IsAudioStream(index)) {
             TAudioStreamInfo audio;

@@ -73,9 +73,13 @@ bool TConversionBatch::RefuseUnwritable(const TFileOption& item) {
     return true;
 }
 
+void TConversionBatch::NoteFailure(const QString& output, const QString& reason) {
+    FFailures.append(QFileInfo(output).fileName() + QStringLiteral(": ") + reason);
+}
+
 void TConversionBatch::Fail(const QString& output, const QString& reason) {
     Error(reason);
-    FFailures.append(QFileInfo(output).fileName() + QStringLiteral(": ") + reason);
+    NoteFailure(output, reason);
 }
 
 void TConversionBatch::Build(TJobList& list, IReplaceQuestion& question) {
@@ -113,8 +117,7 @@ void TConversionBatch::AddItem(TJobRow& row, IReplaceQuestion& question) {
     FBatchTotal += std::max<int64_t>(item.Duration, 0);
     if (task < 0) {
         Error(QStringLiteral("File open Error: ") + FEncoder.LastErrMsg());
-        FFailures.append(QFileInfo(item.OutputOptions.FileName).fileName() + QStringLiteral(": ") +
-                         FEncoder.LastErrMsg());
+        NoteFailure(item.OutputOptions.FileName, FEncoder.LastErrMsg());
         return;
     }
     SetOutput(task, item);
@@ -160,8 +163,7 @@ void TConversionBatch::SetOutput(int task, TFileOption& item) {
     // The text watermark made for the removed task would land on the next one.
     FTextWaterMarks.resize(watermarks);
     Error(QStringLiteral("SetOutput Error: ") + message);
-    FFailures.append(QFileInfo(item.OutputOptions.FileName).fileName() + QStringLiteral(": ") +
-                     message);
+    NoteFailure(item.OutputOptions.FileName, message);
 }
 
 void TConversionBatch::LogItemBlock(const TFileOption& item) {
@@ -235,16 +237,16 @@ TBatchEndView TConversionBatch::Terminated(const TTerminateInfo& info) {
         view.AllConverted = FFailed == 0 && FFinishedTasks == AttemptedCount();
         return view;
     }
-    const QString name = QFileInfo(TaskOutputName(info.TaskIndex)).fileName();
     if (info.Exception) {
         view.ErrorLine = info.ExceptionMsg;
-        FFailures.append(name + QStringLiteral(": ") + info.ExceptionMsg);
+        NoteFailure(TaskOutputName(info.TaskIndex), info.ExceptionMsg);
     }
     if (info.Finished) {
         ++FFinishedTasks;
         view.FileBarFull = info.TaskIndex + 1 < FEncoder.TaskCount();
         if (!info.Notice.isEmpty()) {
-            view.NoticeLine = name + QStringLiteral(": ") + info.Notice;
+            view.NoticeLine = QFileInfo(TaskOutputName(info.TaskIndex)).fileName() +
+                              QStringLiteral(": ") + info.Notice;
             Info(view.NoticeLine);
         }
     } else {

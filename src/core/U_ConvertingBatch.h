@@ -74,6 +74,8 @@ private:
     // Refuses an item whose output is one of the batch's inputs, or something other than a
     // regular file (a FIFO, a folder, a device); true when it was refused.
     bool RefuseUnwritable(const TFileOption& item);
+    // "name: reason" into Failures(); Fail logs it as an error line too.
+    void NoteFailure(const QString& output, const QString& reason);
     void Fail(const QString& output, const QString& reason);
     void AddItem(TJobRow& row, IReplaceQuestion& question);
     void AddMerge(TJobRow& row, IReplaceQuestion& question);

@@ -32,7 +32,8 @@ std::optional<TSourceFacts> ProbeSourceFile(const QString& path, TCustomDecoder&
     for (int i = 0; i < decoder.StreamCount(); ++i) {
         TVideoStreamInfo video;
         if (decoder.IsVideoStream(i) && decoder.GetVideoStreamInfo(i, video))
-            facts.FrameSize = QStringLiteral("%1x%2").arg(video.Width).arg(video.Height);
+            facts.FrameSize =
+                QStringLiteral("%1x%2").arg(video.DisplayWidth).arg(video.DisplayHeight);
     }
     return facts;
 }

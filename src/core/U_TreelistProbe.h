@@ -11,10 +11,11 @@
 class TCustomDecoder;
 
 struct TSourceFacts {
-    QString FileName;                          // as the decoder opened it
-    int64_t Duration = 0;                      // µs; negative: unknown
-    int64_t FileSize = 0;                      // bytes
-    QString FrameSize = QStringLiteral("0x0"); // of the last video stream; "0x0" without video
+    QString FileName;     // as the decoder opened it
+    int64_t Duration = 0; // µs; negative: unknown
+    int64_t FileSize = 0; // bytes
+    // Of the last video stream as it is seen (upright, square pixels); "0x0" without video.
+    QString FrameSize = QStringLiteral("0x0");
 };
 
 // Probes `path` with `decoder` (closed again before returning) and logs "Success to Load File"

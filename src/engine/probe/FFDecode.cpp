@@ -1,5 +1,6 @@
 #include "engine/probe/FFDecode.h"
 
+#include "engine/FFDisplay.h"
 #include "engine/FFLoad.h"
 #include "engine/FFLog.h"
 #include "engine/FFmpegException.h"
@@ -326,6 +327,12 @@ bool TCustomDecoder::GetVideoStreamInfo(int index, TVideoStreamInfo& info) {
                                 : stream->r_frame_rate;
     info.FrameRateNum = rate.num;
     info.FrameRateDen = rate.den;
+    const TDisplayGeometry shown = DisplayGeometryOf(FContext, stream);
+    info.Rotation = shown.Rotation;
+    info.SampleAspectNum = shown.SampleAspect.num;
+    info.SampleAspectDen = shown.SampleAspect.den;
+    info.DisplayWidth = shown.Width;
+    info.DisplayHeight = shown.Height;
     return true;
 }
 

@@ -45,6 +45,14 @@ struct TVideoStreamInfo {
     int32_t PixelFormat = -1;         // AVPixelFormat
     int32_t FrameRateNum = -1;
     int32_t FrameRateDen = -1;
+    // As the picture is meant to be seen: the stream's display rotation (degrees clockwise:
+    // 0, 90, 180, 270), the stored pixels' aspect (1:1 when unknown), and the upright,
+    // square-pixel size, both even.
+    int32_t Rotation = 0;
+    int32_t SampleAspectNum = 1;
+    int32_t SampleAspectDen = 1;
+    int32_t DisplayWidth = -1;
+    int32_t DisplayHeight = -1;
 };
 
 struct TAudioStreamInfo {

@@ -1,11 +1,14 @@
-// The video filter graph of an output stream: buffer source "src", an optional scale to the
-// size the filter text was made for, the text between "in" and "out", an optional scale to the
-// encoder's size, and the sink "out".
+// The video filter graph of an output stream: buffer source "src", the deinterlacer when asked
+// for, the picture turned upright and made of square pixels (as it is meant to be seen), an
+// optional scale to the size the filter text was made for, the text between "in" and "out",
+// an optional scale to the encoder's size, and the sink "out".
 
 #include "engine/transcoder/FFmpeg.h"
 
 #include "engine/FFLog.h"
 #include "engine/FFmpegException.h"
+
+#include <cmath>
 
 extern "C" {
 #include <libavfilter/buffersink.h>
@@ -15,16 +18,27 @@ extern "C" {
 
 namespace {
 
+// A filter of `graph` fed by `after` (none: linked later); null when it cannot be made.
+AVFilterContext* AddFilter(AVFilterGraph* graph, AVFilterContext* after, const char* filter,
+                           const QString& args, const QString& name) {
+    AVFilterContext* context = nullptr;
+    if (avfilter_graph_create_filter(&context, avfilter_get_by_name(filter),
+                                     name.toUtf8().constData(), args.toUtf8().constData(), nullptr,
+                                     graph) < 0)
+        return nullptr;
+    if (after != nullptr && avfilter_link(after, 0, context, 0) < 0)
+        return nullptr;
+    return context;
+}
+
 AVFilterContext* AddScale(AVFilterGraph* graph, AVFilterContext* after, int width, int height,
                           const char* name) {
-    AVFilterContext* scale = nullptr;
-    const QByteArray args = QStringLiteral("%1:%2").arg(width).arg(height).toUtf8();
-    if (avfilter_graph_create_filter(&scale, avfilter_get_by_name("scale"), name, args.constData(),
-                                     nullptr, graph) < 0)
-        return nullptr;
-    if (after != nullptr && avfilter_link(after, 0, scale, 0) < 0)
-        return nullptr;
-    return scale;
+    return AddFilter(graph, after, "scale", QStringLiteral("%1:%2").arg(width).arg(height),
+                     QLatin1String(name));
+}
+
+int EvenNear(double size) {
+    return std::max(2, 2 * static_cast<int>(std::lround(size / 2.0)));
 }
 
 } // namespace
@@ -33,12 +47,22 @@ void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int h
                                          AVRational sampleAspect) {
     AVCodecContext* codec = output.EncoderContext.get();
     const bool rebuild = output.Filter.Graph != nullptr;
+    // The picture as it is meant to be seen: turned by its stream's rotation, the stored
+    // pixels' aspect made square (worked out from this picture's own size, which may differ
+    // from the stream's).
+    const TDisplayGeometry& stream = FInputStreams[output.SourceIndex].Shown;
+    const double pixelAspect =
+        sampleAspect.num > 0 && sampleAspect.den > 0 ? av_q2d(sampleAspect) : 1.0;
+    const bool squared = !stream.SquarePixels() && pixelAspect != 1.0;
+    const int squareWidth = squared ? EvenNear(width * pixelAspect) : width;
+    const int shownWidth = stream.Turned() ? height : squareWidth;
+    const int shownHeight = stream.Turned() ? squareWidth : height;
     // The text was written for the size the first graph gave it; later pictures of another
     // size are scaled to that first, and the result to the encoder's size.
     const int designWidth =
-        rebuild ? output.Filter.DesignWidth : (codec->width > 0 ? codec->width : width);
+        rebuild ? output.Filter.DesignWidth : (codec->width > 0 ? codec->width : shownWidth);
     const int designHeight =
-        rebuild ? output.Filter.DesignHeight : (codec->height > 0 ? codec->height : height);
+        rebuild ? output.Filter.DesignHeight : (codec->height > 0 ? codec->height : shownHeight);
     const QString failure = output.FilterText.isEmpty()
                                 ? QStringLiteral("Error opening filters!")
                                 : QStringLiteral("Error opening filters: ") + output.FilterText;
@@ -66,21 +90,28 @@ void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int h
         throw FFmpegException(failure);
 
     AVFilterContext* last = filter.Source;
-    if (designWidth != width || designHeight != height) {
-        last = AddScale(graph, last, designWidth, designHeight, "scale_in");
+    const auto then = [&](const char* name, const QString& args, const QString& instance) {
+        last = AddFilter(graph, last, name, args, instance);
         if (last == nullptr)
             throw FFmpegException(failure);
-    }
+    };
+    // Fields are rows of the stored picture: deinterlacing comes before any turn.
     if (FSettings.Deinterlace) {
         // Every picture: the first field kept, the second interpolated from it.
-        AVFilterContext* yadif = nullptr;
-        if (avfilter_graph_create_filter(&yadif, avfilter_get_by_name("yadif"), "deinterlace",
-                                         "mode=send_frame:parity=auto:deint=all", nullptr,
-                                         graph) < 0 ||
-            avfilter_link(last, 0, yadif, 0) < 0)
-            throw FFmpegException(failure);
-        last = yadif;
+        then("yadif", QStringLiteral("mode=send_frame:parity=auto:deint=all"),
+             QStringLiteral("deinterlace"));
     }
+    if (squared) {
+        then("scale", QStringLiteral("%1:%2").arg(squareWidth).arg(height),
+             QStringLiteral("square_pixels"));
+        then("setsar", QStringLiteral("1"), QStringLiteral("square_aspect"));
+    }
+    int step = 0;
+    for (const TFilterStep& upright : UprightFilters(stream.Rotation))
+        then(upright.Name, QLatin1String(upright.Args), QStringLiteral("upright%1").arg(step++));
+    if (designWidth != shownWidth || designHeight != shownHeight)
+        then("scale", QStringLiteral("%1:%2").arg(designWidth).arg(designHeight),
+             QStringLiteral("scale_in"));
     AVFilterContext* end = filter.Sink;
     if (rebuild &&
         (codec->width != output.Filter.SinkWidth || codec->height != output.Filter.SinkHeight)) {

@@ -178,6 +178,14 @@ bool TCustomFFmpeg::OpenInputFile(const QString& fileName) {
         TInputStream input;
         input.FileIndex = static_cast<int>(FInputFiles.size());
         input.Stream = stream;
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            input.Shown = DisplayGeometryOf(context.get(), stream);
+            // Without turning, the pixels are still made square.
+            if (FPending.NoAutoRotate && input.Shown.Turned())
+                std::swap(input.Shown.Width, input.Shown.Height);
+            if (FPending.NoAutoRotate)
+                input.Shown.Rotation = 0;
+        }
         const AVCodecParameters* parameters = stream->codecpar;
         switch (parameters->codec_type) {
         case AVMEDIA_TYPE_VIDEO:

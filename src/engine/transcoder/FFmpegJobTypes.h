@@ -3,6 +3,7 @@
 // The files and streams of one transcoding job. All of it is owned by the job
 // (TCustomFFmpeg) and touched only by the thread that runs the job, once it has started.
 
+#include "engine/FFDisplay.h"
 #include "engine/FFmpegPtr.h"
 #include "engine/transcoder/FFmpegLibraryOptions.h"
 #include "engine/transcoder/FFmpegPartFile.h"
@@ -44,6 +45,9 @@ struct TInputStream {
     int64_t WallStart = 0; // rate emulation, µs
     int64_t DecodedFrames = 0;
     bool MultipleFramesLogged = false;
+    // How its pictures are meant to be seen, which encoding turns them into (not turned when
+    // the input was opened with "noautorotate").
+    TDisplayGeometry Shown;
 };
 
 // The video filter graph of one output stream: buffer source "src" → text → sink "out".

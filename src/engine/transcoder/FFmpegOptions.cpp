@@ -141,6 +141,7 @@ TCustomFFmpeg::TOptionHandler TCustomFFmpeg::FindOption(const QString& name) {
         {"dump", [](Job& j, N, V v) { j.FSettings.PacketDump = Flag(v); }},
         {"hex", [](Job& j, N, V v) { j.FSettings.HexDump = Flag(v); }},
         {"re", [](Job& j, N, V v) { j.FSettings.RateEmulation = Flag(v); }},
+        {"noautorotate", [](Job& j, N, V v) { j.FPending.NoAutoRotate = Flag(v); }},
         {"loop_input", [](Job& j, N, V v) { j.FPending.LoopInput = Flag(v); }},
         {"loop_output", [](Job& j, N, V v) { j.FPending.LoopOutput = Integer(v); }},
         {"target", [](Job& j, N, V v) { j.ApplyTarget(v, QStringLiteral("ntsc")); }},

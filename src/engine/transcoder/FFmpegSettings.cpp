@@ -19,6 +19,7 @@ void TPendingSettings::ResetAfterInputOpen() {
     InputTimestampScales = fresh.InputTimestampScales;
     InputTimeOffset = fresh.InputTimeOffset;
     LoopInput = fresh.LoopInput;
+    NoAutoRotate = fresh.NoAutoRotate;
     VideoDiscard = fresh.VideoDiscard;
 }
 
@@ -71,7 +72,8 @@ bool TPendingSettings::operator==(const TPendingSettings& other) const {
            TvStandard == other.TvStandard && StartTime == other.StartTime &&
            InputTimeOffset == other.InputTimeOffset &&
            InputTimestampScales == other.InputTimestampScales && ProgramId == other.ProgramId &&
-           LoopInput == other.LoopInput && LoopOutput == other.LoopOutput &&
-           MuxPreload == other.MuxPreload && MuxMaxDelay == other.MuxMaxDelay &&
-           OutputMetadata == other.OutputMetadata && RecordingTimestamp == other.RecordingTimestamp;
+           LoopInput == other.LoopInput && NoAutoRotate == other.NoAutoRotate &&
+           LoopOutput == other.LoopOutput && MuxPreload == other.MuxPreload &&
+           MuxMaxDelay == other.MuxMaxDelay && OutputMetadata == other.OutputMetadata &&
+           RecordingTimestamp == other.RecordingTimestamp;
 }

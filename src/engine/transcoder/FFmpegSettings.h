@@ -63,11 +63,12 @@ struct TPendingSettings {
     QMap<int, double> InputTimestampScales; // "itsscale" for the next input: stream → scale
     int ProgramId = 0;                      // "programid"; 0 none
     bool LoopInput = false;                 // "loop_input"
-    int LoopOutput = -1;                    // "loop_output"
-    float MuxPreload = 0.5f;                // "muxpreload", seconds
-    float MuxMaxDelay = 0.7f;               // "muxdelay", seconds
-    TMetadataList OutputMetadata;           // "metadata"
-    int64_t RecordingTimestamp = 0;         // "timestamp", seconds since 1970
+    bool NoAutoRotate = false;      // "noautorotate": the next input's pictures stay as stored
+    int LoopOutput = -1;            // "loop_output"
+    float MuxPreload = 0.5f;        // "muxpreload", seconds
+    float MuxMaxDelay = 0.7f;       // "muxdelay", seconds
+    TMetadataList OutputMetadata;   // "metadata"
+    int64_t RecordingTimestamp = 0; // "timestamp", seconds since 1970
 
     TKindSettings& Kind(TStreamKind kind) { return Kinds[static_cast<int>(kind)]; }
     const TKindSettings& Kind(TStreamKind kind) const { return Kinds[static_cast<int>(kind)]; }

@@ -58,11 +58,26 @@ void TCustomFFmpeg::SetUpRun() {
     ChooseSources();
     if (FJoin)
         ExpandJoin();
+    // Pictures stored turned or with non-square pixels are encoded as they are meant to be
+    // seen: that takes the filter graph.
+    for (const TOutputStream& output : FOutputStreams) {
+        if (output.Kind != TStreamKind::Video || output.Copy)
+            continue;
+        QList<int> sources = output.JoinSources;
+        sources.append(output.SourceIndex);
+        for (int source : sources) {
+            if (source >= 0 && !FInputStreams[source].Shown.StoredAsShown())
+                FFiltersVideo = true;
+        }
+    }
 
     for (TOutputStream& output : FOutputStreams) {
         const TInputStream& input = FInputStreams[output.SourceIndex];
         if (FSettings.CopyStreamMetadata)
             av_dict_copy(&output.Stream->metadata, input.Stream->metadata, AV_DICT_DONT_OVERWRITE);
+        // An encoded picture is upright already: an old-style rotation tag would turn it again.
+        if (output.Kind == TStreamKind::Video && !output.Copy)
+            av_dict_set(&output.Stream->metadata, "rotate", nullptr, 0);
         output.Stream->disposition = input.Stream->disposition;
         AVCodecContext* codec = output.EncoderContext.get();
         codec->bits_per_raw_sample = input.Stream->codecpar->bits_per_raw_sample;
@@ -202,6 +217,14 @@ void TCustomFFmpeg::ExpandJoin() {
 void TCustomFFmpeg::SetCopyParameters(TOutputStream& output) {
     const TInputStream& input = FInputStreams[output.SourceIndex];
     const AVCodecParameters* source = input.Stream->codecpar;
+    // A copied stream is shown as the source is: its display matrix and the like go along.
+    for (int i = 0; i < input.Stream->nb_side_data; ++i) {
+        const AVPacketSideData& data = input.Stream->side_data[i];
+        uint8_t* copy = av_stream_new_side_data(output.Stream, data.type, data.size);
+        if (copy == nullptr)
+            throw std::bad_alloc();
+        std::memcpy(copy, data.data, data.size);
+    }
     if (output.Kind == TStreamKind::Video) {
         const char* refusal = nullptr;
         if (OnVideoInputHook || OnVideoOutputHook)
@@ -260,9 +283,10 @@ void TCustomFFmpeg::SetEncoderParameters(TOutputStream& output) {
     if (output.Kind == TStreamKind::Video) {
         if (codec->pix_fmt == AV_PIX_FMT_NONE)
             codec->pix_fmt = static_cast<AVPixelFormat>(source->format);
+        // The picture as it is meant to be seen, unless a size was asked for.
         if (codec->width == 0 || codec->height == 0) {
-            codec->width = source->width;
-            codec->height = source->height;
+            codec->width = input.Shown.Width;
+            codec->height = input.Shown.Height;
         }
         ChoosePixelFormat(codec);
         if (codec->pix_fmt == AV_PIX_FMT_NONE)
