@@ -347,3 +347,96 @@ TEST_F(ConvertCommandTest, AClosedPipeEndsOnlyTheDisplay) {
     EXPECT_EQ(result.ExitCode, 0) << result.Err.toStdString();
     EXPECT_NEAR(Duration(Out("one_minute.flv")), 60.0, 0.2);
 }
+
+namespace {
+
+// A 16 × 16 greyscale picture at 1 s: what a person would recognise of a frame, whatever its
+// size. `autorotate` false shows a source as it is stored.
+QImage Thumbnail(const QString& file, const QString& filters = {}, bool autorotate = true) {
+    QTemporaryDir dir;
+    QStringList arguments{"-v", "error", "-nostdin"};
+    if (!autorotate)
+        arguments << "-noautorotate";
+    arguments << "-ss"
+              << "1"
+              << "-i" << file << "-frames:v"
+              << "1"
+              << "-vf"
+              << (filters.isEmpty() ? QString() : filters + ",") + "scale=16:16,format=gray"
+              << dir.filePath("thumb.png");
+    RunProgram("ffmpeg", arguments);
+    return QImage(dir.filePath("thumb.png")).convertToFormat(QImage::Format_Grayscale8);
+}
+
+QJsonObject VideoStream(const QString& file) {
+    for (const QJsonValue& stream : FFprobe(file)["streams"].toArray()) {
+        if (stream["codec_type"].toString() == "video")
+            return stream.toObject();
+    }
+    return {};
+}
+
+// The mean difference of two thumbnails, 0 … 255; 255 when either is missing.
+double Difference(const QImage& a, const QImage& b) {
+    if (a.isNull() || b.isNull() || a.size() != b.size())
+        return 255.0;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            sum += std::abs(int(a.pixelColor(x, y).value()) - int(b.pixelColor(x, y).value()));
+    return sum / (a.width() * a.height());
+}
+
+} // namespace
+
+// Phone videos come out upright and DVD pictures with their own shape: the size and the
+// picture are those a player shows of the source, not its stored ones.
+TEST_F(ConvertCommandTest, PicturesComeOutAsTheyAreSeen) {
+    const struct {
+        const char* File;
+        int Width, Height;
+        bool Stored; // the stored picture differs from the shown one
+    } cases[] = {
+        {testmedia::kRotated90, 360, 640, true},
+        {testmedia::kRotated180, 640, 360, true},
+        {testmedia::kRotated270, 360, 640, true},
+        {testmedia::kAnamorphic, 1024, 576, false},
+    };
+    QStringList files;
+    for (const auto& c : cases)
+        files << testmedia::Path(c.File);
+    const TProcessResult result = Convert(files);
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.File);
+        const QString output = Out(QFileInfo(c.File).completeBaseName() + ".flv");
+        const QJsonObject video = VideoStream(output);
+        EXPECT_EQ(video["width"].toInt(), c.Width);
+        EXPECT_EQ(video["height"].toInt(), c.Height);
+        EXPECT_FALSE(video.contains("side_data_list")) << "no rotation left to apply";
+        const QString sar = video["sample_aspect_ratio"].toString();
+        EXPECT_TRUE(sar.isEmpty() || sar == "1:1") << sar.toStdString();
+
+        const QImage ours = Thumbnail(output);
+        const QImage shown = Thumbnail(testmedia::Path(c.File));
+        EXPECT_LT(Difference(ours, shown), 12.0) << "the picture a player shows";
+        if (c.Stored) {
+            EXPECT_GT(Difference(ours, Thumbnail(testmedia::Path(c.File), {}, false)), 25.0)
+                << "not the stored one";
+        }
+    }
+}
+
+// A crop rectangle is in the upright picture: this one fits only a portrait frame.
+TEST_F(ConvertCommandTest, ACropOnATurnedVideoCropsTheUprightPicture) {
+    const TProcessResult result = Convert(
+        {"--crop", "0,400,360,640", "--size", "360x240", testmedia::Path(testmedia::kRotated90)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    const QString output = Out("rotated_90.flv");
+    const QJsonObject video = VideoStream(output);
+    EXPECT_EQ(video["width"].toInt(), 360);
+    EXPECT_EQ(video["height"].toInt(), 240);
+    EXPECT_LT(Difference(Thumbnail(output),
+                         Thumbnail(testmedia::Path(testmedia::kRotated90), "crop=360:240:0:400")),
+              12.0);
+}

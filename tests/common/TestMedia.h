@@ -22,8 +22,13 @@ inline constexpr char kSeveralStreams[] = "several_streams.mkv"; // MPEG-4 3 s, 
                                                                  // MP3 mono 22050 Hz, subtitles
 inline constexpr char kVariableRate[] = "variable_rate.mkv"; // 30 fps 1 s, a 0.5 s gap, 60 fps 1 s
 inline constexpr char kDamagedMiddle[] = "damaged_middle.avi"; // kMpeg4Mp3Avi, noise halfway
-inline constexpr char kOneMinute[] = "one_minute.avi";         // 60 s 320x240 30 fps MPEG-4 + MP3
-inline constexpr char kCutOff[] = "cut_off.mkv"; // kH264Aac in Matroska, all after 40 % gone
+// 2 s 640x360 H.264 + AAC stored landscape, to be shown turned clockwise by 90, 180, 270.
+inline constexpr char kRotated90[] = "rotated_90.mp4";
+inline constexpr char kRotated180[] = "rotated_180.mp4";
+inline constexpr char kRotated270[] = "rotated_270.mp4";
+inline constexpr char kAnamorphic[] = "anamorphic.mpg"; // 2 s MPEG-2 720x576, pixels 64:45
+inline constexpr char kOneMinute[] = "one_minute.avi";  // 60 s 320x240 30 fps MPEG-4 + MP3
+inline constexpr char kCutOff[] = "cut_off.mkv";        // kH264Aac in Matroska, all after 40 % gone
 
 // Absolute path of a test media file.
 QString Path(const char* name);

@@ -62,6 +62,22 @@ dd if=random_bytes.mp4 of=damaged_middle.avi bs=1 count=4096 seek=$((size / 2)) 
 size=$(wc -c < h264_aac.mp4)
 head -c $((size / 3)) h264_aac.mp4 > truncated.mp4
 
+# A phone's way: the picture stored landscape, its display rotation on the stream (set on a
+# copy, as cameras do). This muxer reads the old "rotate" tag counter-clockwise: the picture to
+# be turned 90 degrees clockwise gets "rotate=270".
+ff -f lavfi -i "testsrc2=size=640x360:rate=25:duration=2" \
+   -f lavfi -i "sine=frequency=500:sample_rate=44100:duration=2" \
+   -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 64k -shortest stored_landscape.mp4
+for turn in 90 180 270; do
+    ff -i stored_landscape.mp4 -c copy -metadata:s:v:0 rotate=$(( (360 - turn) % 360 )) rotated_$turn.mp4
+done
+rm stored_landscape.mp4
+
+# A 16:9 PAL DVD: 720x576 stored, pixels 64:45 wide.
+ff -f lavfi -i "testsrc2=size=720x576:rate=25:duration=2" \
+   -f lavfi -i "sine=frequency=500:sample_rate=48000:duration=2" \
+   -vf setsar=64/45 -c:v mpeg2video -b:v 3M -c:a mp2 -shortest -f dvd anamorphic.mpg
+
 # A minute: long enough to be interrupted mid-way.
 ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=60" \
    -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" \

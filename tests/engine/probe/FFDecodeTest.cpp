@@ -317,3 +317,36 @@ TEST_F(DecoderTest, AttachedContextEdgeCases) {
     av_freep(&context->pb->buffer);
     avio_context_free(&context->pb);
 }
+
+// How a stored picture is meant to be seen: the display rotation of phones' videos, the wide
+// pixels of a DVD, and the upright, square-pixel size both give.
+TEST_F(DecoderTest, PicturesAsTheyAreMeantToBeSeen) {
+    const struct {
+        const char* File;
+        int Rotation;
+        int AspectNum, AspectDen;
+        int Width, Height; // stored
+        int DisplayWidth, DisplayHeight;
+    } cases[] = {
+        {testmedia::kH264Aac, 0, 1, 1, 320, 240, 320, 240},
+        {testmedia::kRotated90, 90, 1, 1, 640, 360, 360, 640},
+        {testmedia::kRotated180, 180, 1, 1, 640, 360, 640, 360},
+        {testmedia::kRotated270, 270, 1, 1, 640, 360, 360, 640},
+        {testmedia::kAnamorphic, 0, 64, 45, 720, 576, 1024, 576},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.File);
+        ASSERT_TRUE(decoder.LoadFile(testmedia::Path(c.File)))
+            << decoder.LastErrMsg().toStdString();
+        TVideoStreamInfo video;
+        ASSERT_TRUE(decoder.GetFirstVideoStreamInfo(video));
+        EXPECT_EQ(video.Rotation, c.Rotation);
+        EXPECT_EQ(video.SampleAspectNum, c.AspectNum);
+        EXPECT_EQ(video.SampleAspectDen, c.AspectDen);
+        EXPECT_EQ(video.Width, c.Width);
+        EXPECT_EQ(video.Height, c.Height);
+        EXPECT_EQ(video.DisplayWidth, c.DisplayWidth);
+        EXPECT_EQ(video.DisplayHeight, c.DisplayHeight);
+        decoder.CloseFile();
+    }
+}

@@ -762,3 +762,36 @@ TEST_F(JobTest, ATimestampJumpIsAbsorbed) {
     std::lock_guard lock(logLock);
     EXPECT_FALSE(logged.filter("timestamp discontinuity").isEmpty());
 }
+
+// "noautorotate" keeps the stored orientation; a copied stream keeps the display rotation it
+// came with (a player still turns it).
+TEST_F(JobTest, StoredOrientationOnRequestAndInCopies) {
+    const QString kept = Out("kept.flv");
+    const RunResult result = Convert(testmedia::Path(testmedia::kRotated90), kept,
+                                     [](TCustomFFmpeg& job) { DefaultFlvOutput(job, ""); });
+    ASSERT_TRUE(result.Finished) << result.Error.toStdString();
+    TCustomFFmpeg stored;
+    stored.SetOption("noautorotate", "");
+    ASSERT_TRUE(stored.OpenInputFile(testmedia::Path(testmedia::kRotated90)));
+    DefaultFlvOutput(stored, "");
+    ASSERT_GE(stored.OpenOutputFile(Out("stored.flv")), 0);
+    ASSERT_TRUE(Run(stored).Finished);
+
+    const auto size = [&](const QString& file) {
+        const QJsonObject video = Streams(FFprobe(file), "video")[0].toObject();
+        return QSize(video["width"].toInt(), video["height"].toInt());
+    };
+    EXPECT_EQ(size(kept), QSize(360, 640));
+    EXPECT_EQ(size(Out("stored.flv")), QSize(640, 360));
+
+    const QString copy = Out("copy.mp4");
+    ASSERT_TRUE(Convert(testmedia::Path(testmedia::kRotated90), copy, [](TCustomFFmpeg& job) {
+                    job.SetCodec("vcodec", "copy");
+                    job.SetCodec("acodec", "copy");
+                }).Finished);
+    const QJsonObject video = Streams(FFprobe(copy), "video")[0].toObject();
+    EXPECT_EQ(QSize(video["width"].toInt(), video["height"].toInt()), QSize(640, 360));
+    const QJsonArray sideData = video["side_data_list"].toArray();
+    ASSERT_EQ(sideData.size(), 1) << "the display matrix went along";
+    EXPECT_EQ(sideData[0].toObject()["rotation"].toInt(), -90);
+}
