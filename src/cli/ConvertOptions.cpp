@@ -34,7 +34,9 @@ QCommandLineParser& Parser() {
          "00:00:10+5",
          "START+LENGTH"},
         {"crop",
-         "Crop rectangle in source pixels: left, top, right, bottom. Example: --crop "
+         "Crop rectangle in pixels of the picture as it is shown (upright): left, top, right, "
+         "bottom. "
+         "Example: --crop "
          "0,60,720,516",
          "L,T,R,B"},
         {"watermark-image",

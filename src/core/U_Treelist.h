@@ -50,14 +50,15 @@ struct TEdgeRect {
 struct TFileOption {
     int64_t Duration = 0;    // µs; negative: unknown
     int64_t FileSize = 0;    // bytes; 0 for clips and merge items
-    QString SourceFrameSize; // "640x480"; "0x0" without video
+    QString SourceFrameSize; // "640x480" as the picture is shown (upright, square pixels); "0x0"
+                             // without video
     QString OutputFrameSize;
     TInputOptions InputOptions;
     TOutputOptions OutputOptions;
     TWaterMarkType WaterMarkType = wmNone;
     TWaterMark WaterMark;
     bool CropEnabled = false;
-    TEdgeRect CropRect;     // source pixels
+    TEdgeRect CropRect;     // pixels of the source picture as it is shown
     TEdgeRect CropViewRect; // where the edit window drew it
     bool IsMerge = false;
     QString DisplayName;

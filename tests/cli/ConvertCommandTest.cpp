@@ -440,3 +440,18 @@ TEST_F(ConvertCommandTest, ACropOnATurnedVideoCropsTheUprightPicture) {
                          Thumbnail(testmedia::Path(testmedia::kRotated90), "crop=360:240:0:400")),
               12.0);
 }
+
+// An odd size is evened out, as FLV and most encoders need.
+TEST_F(ConvertCommandTest, AnOddSizeComesOutEven) {
+    const QString odd = temp.filePath("odd.mkv");
+    ASSERT_EQ(RunProgram("ffmpeg", {"-v", "error", "-f", "lavfi", "-i",
+                                    "testsrc=size=321x241:rate=25:duration=1", "-c:v", "ffv1",
+                                    "-pix_fmt", "yuv444p", odd})
+                  .ExitCode,
+              0);
+    const TProcessResult result = Convert({odd});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    const QJsonObject video = VideoStream(Out("odd.flv"));
+    EXPECT_EQ(video["width"].toInt(), 322);
+    EXPECT_EQ(video["height"].toInt(), 242);
+}
