@@ -1,5 +1,7 @@
 #include "engine/FFDisplay.h"
 
+#include <QString>
+
 #include <cmath>
 
 extern "C" {
@@ -43,11 +45,33 @@ TDisplayGeometry DisplayGeometryOf(AVFormatContext* context, AVStream* stream) {
     return geometry;
 }
 
-QList<TFilterStep> UprightFilters(int rotation) {
-    switch (rotation) {
-    case 90: return {{"transpose", "dir=clock"}};
-    case 180: return {{"hflip", ""}, {"vflip", ""}};
-    case 270: return {{"transpose", "dir=cclock"}};
-    default: return {};
+bool AddUprightFilters(AVFilterGraph* graph, AVFilterContext*& last,
+                       const TDisplayGeometry& geometry, int width, int height,
+                       AVRational pixelAspect, QSize* shown) {
+    int step = 0;
+    const auto then = [&](const char* filter, const QString& args) {
+        AVFilterContext* context = nullptr;
+        const QByteArray name = QStringLiteral("upright%1").arg(step++).toUtf8();
+        if (avfilter_graph_create_filter(&context, avfilter_get_by_name(filter), name.constData(),
+                                         args.toUtf8().constData(), nullptr, graph) < 0 ||
+            avfilter_link(last, 0, context, 0) < 0)
+            return false;
+        last = context;
+        return true;
+    };
+    const double aspect = pixelAspect.num > 0 && pixelAspect.den > 0 ? av_q2d(pixelAspect) : 1.0;
+    const bool squared = !geometry.SquarePixels() && aspect != 1.0;
+    const int squareWidth = squared ? EvenNear(width * aspect) : width;
+    if (squared && (!then("scale", QStringLiteral("%1:%2").arg(squareWidth).arg(height)) ||
+                    !then("setsar", QStringLiteral("1"))))
+        return false;
+    bool made = true;
+    switch (geometry.Rotation) {
+    case 90: made = then("transpose", QStringLiteral("dir=clock")); break;
+    case 180: made = then("hflip", QString()) && then("vflip", QString()); break;
+    case 270: made = then("transpose", QStringLiteral("dir=cclock")); break;
+    default: break;
     }
+    *shown = geometry.Turned() ? QSize(height, squareWidth) : QSize(squareWidth, height);
+    return made;
 }

@@ -6,8 +6,10 @@
 // shows it.
 
 #include <QList>
+#include <QSize>
 
 extern "C" {
+#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 }
 
@@ -26,11 +28,10 @@ struct TDisplayGeometry {
 // The geometry of a video stream of `context`.
 TDisplayGeometry DisplayGeometryOf(AVFormatContext* context, AVStream* stream);
 
-// One filter of a chain: its name and its arguments.
-struct TFilterStep {
-    const char* Name;
-    const char* Args;
-};
-
-// The filters that turn a stored picture upright (transpose, flips); none for 0.
-QList<TFilterStep> UprightFilters(int rotation);
+// Adds to `graph`, after `last`, the filters that show a `width` × `height` picture of a stream
+// of `geometry` as it is meant to be seen: its pixels made square (by the picture's own
+// `pixelAspect`, which may differ from the stream's), then turned upright. `last` becomes the
+// chain's end and `shown` the size it gives. False when a filter cannot be made.
+bool AddUprightFilters(AVFilterGraph* graph, AVFilterContext*& last,
+                       const TDisplayGeometry& geometry, int width, int height,
+                       AVRational pixelAspect, QSize* shown);

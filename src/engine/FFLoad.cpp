@@ -212,6 +212,11 @@ QString TSDLLoader::DefaultFileName() {
     return QStringLiteral("libSDL2-2.0.so.0");
 }
 
+std::mutex& TSDLLoader::StartLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 TSDLLoader::~TSDLLoader() {
     Unload();
 }

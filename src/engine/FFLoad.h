@@ -120,6 +120,8 @@ public:
 
     // The soname of the SDL library the engine is built against.
     static QString DefaultFileName();
+    // Held while SDL's parts are started or stopped: that is not reentrant.
+    static std::mutex& StartLock();
 
 private:
     void UnloadLocked();

@@ -27,6 +27,8 @@ inline constexpr char kRotated90[] = "rotated_90.mp4";
 inline constexpr char kRotated180[] = "rotated_180.mp4";
 inline constexpr char kRotated270[] = "rotated_270.mp4";
 inline constexpr char kAnamorphic[] = "anamorphic.mpg"; // 2 s MPEG-2 720x576, pixels 64:45
+inline constexpr char kFlashBeep[] = "flash_beep.mkv";  // 20 s: a flash and a beep each second
+inline constexpr char kStill[] = "still.png";           // 320x240
 inline constexpr char kOneMinute[] = "one_minute.avi";  // 60 s 320x240 30 fps MPEG-4 + MP3
 inline constexpr char kCutOff[] = "cut_off.mkv";        // kH264Aac in Matroska, all after 40 % gone
 

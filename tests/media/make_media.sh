@@ -78,6 +78,15 @@ ff -f lavfi -i "testsrc2=size=720x576:rate=25:duration=2" \
    -f lavfi -i "sine=frequency=500:sample_rate=48000:duration=2" \
    -vf setsar=64/45 -c:v mpeg2video -b:v 3M -c:a mp2 -shortest -f dvd anamorphic.mpg
 
+# 20 s with a white flash and a beep at every whole second: what keeps time shows.
+ff -f lavfi -i "color=c=black:size=160x120:rate=25:duration=20" \
+   -f lavfi -i "aevalsrc='if(lt(mod(t\,1)\,0.04)\,0.8*sin(2*PI*1000*t)\,0)':s=44100:d=20" \
+   -vf "drawbox=c=white:t=fill:enable='lt(mod(t\,1)\,0.04)'" \
+   -c:v mpeg4 -q:v 5 -c:a libmp3lame -b:a 96k -shortest flash_beep.mkv
+
+# One still picture.
+ff -f lavfi -i "testsrc2=size=320x240" -frames:v 1 still.png
+
 # A minute: long enough to be interrupted mid-way.
 ff -f lavfi -i "testsrc2=size=320x240:rate=30:duration=60" \
    -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" \

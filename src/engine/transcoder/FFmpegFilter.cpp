@@ -8,8 +8,6 @@
 #include "engine/FFLog.h"
 #include "engine/FFmpegException.h"
 
-#include <cmath>
-
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
@@ -37,32 +35,12 @@ AVFilterContext* AddScale(AVFilterGraph* graph, AVFilterContext* after, int widt
                      QLatin1String(name));
 }
 
-int EvenNear(double size) {
-    return std::max(2, 2 * static_cast<int>(std::lround(size / 2.0)));
-}
-
 } // namespace
 
 void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int height, int format,
                                          AVRational sampleAspect) {
     AVCodecContext* codec = output.EncoderContext.get();
     const bool rebuild = output.Filter.Graph != nullptr;
-    // The picture as it is meant to be seen: turned by its stream's rotation, the stored
-    // pixels' aspect made square (worked out from this picture's own size, which may differ
-    // from the stream's).
-    const TDisplayGeometry& stream = FInputStreams[output.SourceIndex].Shown;
-    const double pixelAspect =
-        sampleAspect.num > 0 && sampleAspect.den > 0 ? av_q2d(sampleAspect) : 1.0;
-    const bool squared = !stream.SquarePixels() && pixelAspect != 1.0;
-    const int squareWidth = squared ? EvenNear(width * pixelAspect) : width;
-    const int shownWidth = stream.Turned() ? height : squareWidth;
-    const int shownHeight = stream.Turned() ? squareWidth : height;
-    // The text was written for the size the first graph gave it; later pictures of another
-    // size are scaled to that first, and the result to the encoder's size.
-    const int designWidth =
-        rebuild ? output.Filter.DesignWidth : (codec->width > 0 ? codec->width : shownWidth);
-    const int designHeight =
-        rebuild ? output.Filter.DesignHeight : (codec->height > 0 ? codec->height : shownHeight);
     const QString failure = output.FilterText.isEmpty()
                                 ? QStringLiteral("Error opening filters!")
                                 : QStringLiteral("Error opening filters: ") + output.FilterText;
@@ -101,15 +79,18 @@ void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int h
         then("yadif", QStringLiteral("mode=send_frame:parity=auto:deint=all"),
              QStringLiteral("deinterlace"));
     }
-    if (squared) {
-        then("scale", QStringLiteral("%1:%2").arg(squareWidth).arg(height),
-             QStringLiteral("square_pixels"));
-        then("setsar", QStringLiteral("1"), QStringLiteral("square_aspect"));
-    }
-    int step = 0;
-    for (const TFilterStep& upright : UprightFilters(stream.Rotation))
-        then(upright.Name, QLatin1String(upright.Args), QStringLiteral("upright%1").arg(step++));
-    if (designWidth != shownWidth || designHeight != shownHeight)
+    // The picture as it is meant to be seen: its stream's rotation and pixel aspect applied.
+    QSize shown;
+    if (!AddUprightFilters(graph, last, FInputStreams[output.SourceIndex].Shown, width, height,
+                           sampleAspect, &shown))
+        throw FFmpegException(failure);
+    // The text was written for the size the first graph gave it; later pictures of another
+    // size are scaled to that first, and the result to the encoder's size.
+    const int designWidth =
+        rebuild ? output.Filter.DesignWidth : (codec->width > 0 ? codec->width : shown.width());
+    const int designHeight =
+        rebuild ? output.Filter.DesignHeight : (codec->height > 0 ? codec->height : shown.height());
+    if (designWidth != shown.width() || designHeight != shown.height())
         then("scale", QStringLiteral("%1:%2").arg(designWidth).arg(designHeight),
              QStringLiteral("scale_in"));
     AVFilterContext* end = filter.Sink;
