@@ -66,7 +66,7 @@ bench_input_720p() {
         mkdir -p "$MEDIA_DIR"
         ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=30:duration=60 \
             -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" -ac 2 \
-            -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k -shortest \
+            -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 128k -shortest -f mp4 \
             "$file.part" && mv "$file.part" "$file"
     fi
     echo "$file"

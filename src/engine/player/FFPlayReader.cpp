@@ -271,8 +271,10 @@ bool TPlayback::OpenStream(int index) {
         FAudioStream = index;
         FAudioPackets.Start();
         if (!OpenAudio()) {
+            // No sound device: the pictures play on their own clock.
             FAudioDecoder.reset();
             FAudioStream = -1;
+            FAudioPackets.Clear();
             stream->discard = AVDISCARD_ALL;
             return false;
         }
@@ -338,6 +340,13 @@ bool TPlayback::QueuesFull() const {
            (FSubtitleStream < 0 || FSubtitlePackets.Count() > kPacketQueueFull);
 }
 
+// Everything read has been taken by the decoders of the played streams.
+bool TPlayback::QueuesDrained() const {
+    return (FAudioStream < 0 || FAudioPackets.Count() == 0) &&
+           (FVideoStream < 0 || FVideoPackets.Count() == 0) &&
+           (FSubtitleStream < 0 || FSubtitlePackets.Count() == 0);
+}
+
 void TPlayback::ReadLoop() {
     ffmpeg::PacketPtr packet = ffmpeg::MakePacket();
     if (!packet)
@@ -369,8 +378,7 @@ void TPlayback::ReadLoop() {
                 emptyPacketSent = true;
             }
             Nap(10);
-            if (FAudioPackets.Count() == 0 && FVideoPackets.Count() == 0 &&
-                FSubtitlePackets.Count() == 0)
+            if (QueuesDrained())
                 FEndReached = true;
             continue;
         }
@@ -416,7 +424,7 @@ void TPlayback::ReadLoop() {
     if (!FAbort.load()) {
         if (FVideoStream >= 0)
             FVideoPackets.PutEmpty(FVideoStream);
-        while (!FAbort.load() && (FAudioPackets.Count() > 0 || FVideoPackets.Count() > 0))
+        while (!FAbort.load() && !QueuesDrained())
             Nap(10);
         FEndReached = true;
     }
@@ -464,9 +472,13 @@ void TPlayback::DoSeek() {
     const double from = (flags & AVSEEK_FLAG_BYTE) || result < 0 ? -1.0 : target / 1e6;
     FAccurateVideo = from;
     FAccurateAudio = from;
-    for (TPacketQueue* queue : {&FAudioPackets, &FVideoPackets, &FSubtitlePackets}) {
+    // Only the queues of played streams get a marker: nobody takes from the others.
+    for (const auto& [queue, stream] : {std::pair{&FAudioPackets, FAudioStream},
+                                        std::pair{&FVideoPackets, FVideoStream},
+                                        std::pair{&FSubtitlePackets, FSubtitleStream}}) {
         queue->Clear();
-        queue->PutFlush(serial);
+        if (stream >= 0)
+            queue->PutFlush(serial);
     }
     FEndOfInput = false;
     FEndReached = false;

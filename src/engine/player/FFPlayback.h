@@ -81,6 +81,7 @@ private:
     void ReadLoop();
     void DoSeek();
     bool QueuesFull() const;
+    bool QueuesDrained() const;
     static bool IOCheck(void* sender);
 
     // Video (FFPlayVideo.cpp)

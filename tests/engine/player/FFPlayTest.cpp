@@ -287,3 +287,29 @@ TEST_F(PlayerTest, BrokenFilesFailOrPlayWhatTheyCan) {
     player->Close(true);
     EXPECT_FALSE(player->Opened());
 }
+
+// Without a sound device the pictures play on their own clock to the end; a file of sound
+// alone has nothing left to play and says so.
+TEST_F(PlayerTest, WithoutASoundDeviceThePicturesStillPlay) {
+    player->AudioDriver = QStringLiteral("no-such-driver");
+    ASSERT_TRUE(player->Open(testmedia::Path(testmedia::kH264Aac), &display))
+        << player->LastError().toStdString();
+    const qint64 opened = clock.elapsed();
+    ASSERT_TRUE(WaitFor(psEnd, 10000));
+    EXPECT_NEAR(clock.elapsed() - opened, 5000, 700) << "in about real time";
+    EXPECT_GT(player->Statistics().PicturesShown, 100);
+
+    const QString sound = testmedia::Path(testmedia::kAudioOnly);
+    EXPECT_FALSE(player->Open(sound, &display));
+    EXPECT_TRUE(player->LastError().startsWith(sound + ": "))
+        << player->LastError().toStdString();
+}
+
+// Streams that are not played (here: no sound) do not hold up the end after a seek.
+TEST_F(PlayerTest, AfterASeekAFileWithoutSoundReachesItsEnd) {
+    ASSERT_TRUE(player->Open(testmedia::Path(testmedia::kVideoOnly), &display));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return positions.size() > 3; }, 5000));
+    player->Seek(0, true, 4000000);
+    ASSERT_TRUE(WaitFor(psEnd, 5000));
+    EXPECT_NEAR(positions.back(), 5000000, 100000);
+}
