@@ -313,3 +313,35 @@ TEST_F(PlayerTest, AfterASeekAFileWithoutSoundReachesItsEnd) {
     ASSERT_TRUE(WaitFor(psEnd, 5000));
     EXPECT_NEAR(positions.back(), 5000000, 100000);
 }
+
+namespace {
+
+// Pixels in the lowest third that are white in what the display shows but not in the decoded
+// picture: the letters of a text subtitle.
+int SubtitlePixels(const TPlayerDisplay& display, const QImage& decoded) {
+    const QImage shown = display.Picture().convertToFormat(QImage::Format_RGB32);
+    if (shown.isNull() || decoded.isNull())
+        return 0;
+    const QImage plain = decoded.scaled(shown.size()).convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = shown.height() * 2 / 3; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            count += qGray(shown.pixel(x, y)) > 230 && qGray(plain.pixel(x, y)) < 200;
+    return count;
+}
+
+} // namespace
+
+// The text subtitle ("Hello" from 0.5 s to 2 s) is drawn over the picture while it is due.
+TEST_F(PlayerTest, TextSubtitlesAreShownWhileDue) {
+    ASSERT_TRUE(player->Open(testmedia::Path(testmedia::kSeveralStreams), &display));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !positions.empty() && positions.back() > 700000 &&
+                   positions.back() < 1800000 &&
+                   SubtitlePixels(display, player->CurrentPicture()) > 40;
+        },
+        5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return positions.back() > 2150000; }, 5000));
+    EXPECT_LT(SubtitlePixels(display, player->CurrentPicture()), 10) << "gone after its end";
+}
