@@ -81,7 +81,10 @@ QSize TPlayback::VideoSize() const {
 
 int TPlayback::StartReading() {
     try {
-        FReaderThread = std::thread([this] { ReaderMain(); });
+        FReaderThread = std::thread([this] {
+            ReaderMain();
+            SDL_TLSCleanup(); // SDL keeps per-thread state for threads it did not start
+        });
     } catch (const std::system_error&) {
         FPlayer.Fail(QStringLiteral("SDL_CreateThread() failed."));
         return -1;

@@ -19,7 +19,10 @@ constexpr double kNoSyncBeyond = 10.0; // s: clocks this far apart are not compa
 } // namespace
 
 void TPlayback::StartPlaying() {
-    FPlayThread = std::thread([this] { PlayMain(); });
+    FPlayThread = std::thread([this] {
+        PlayMain();
+        SDL_TLSCleanup(); // SDL keeps per-thread state for threads it did not start
+    });
 }
 
 void TPlayback::RequestQuit() {
