@@ -476,9 +476,9 @@ void TPlayback::DoSeek() {
     FAccurateVideo = from;
     FAccurateAudio = from;
     // Only the queues of played streams get a marker: nobody takes from the others.
-    for (const auto& [queue, stream] : {std::pair{&FAudioPackets, FAudioStream},
-                                        std::pair{&FVideoPackets, FVideoStream},
-                                        std::pair{&FSubtitlePackets, FSubtitleStream}}) {
+    for (const auto& [queue, stream] :
+         {std::pair{&FAudioPackets, FAudioStream}, std::pair{&FVideoPackets, FVideoStream},
+          std::pair{&FSubtitlePackets, FSubtitleStream}}) {
         queue->Clear();
         if (stream >= 0)
             queue->PutFlush(serial);

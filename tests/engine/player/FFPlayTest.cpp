@@ -301,8 +301,7 @@ TEST_F(PlayerTest, WithoutASoundDeviceThePicturesStillPlay) {
 
     const QString sound = testmedia::Path(testmedia::kAudioOnly);
     EXPECT_FALSE(player->Open(sound, &display));
-    EXPECT_TRUE(player->LastError().startsWith(sound + ": "))
-        << player->LastError().toStdString();
+    EXPECT_TRUE(player->LastError().startsWith(sound + ": ")) << player->LastError().toStdString();
 }
 
 // Streams that are not played (here: no sound) do not hold up the end after a seek.
@@ -337,8 +336,7 @@ TEST_F(PlayerTest, TextSubtitlesAreShownWhileDue) {
     ASSERT_TRUE(player->Open(testmedia::Path(testmedia::kSeveralStreams), &display));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            return !positions.empty() && positions.back() > 700000 &&
-                   positions.back() < 1800000 &&
+            return !positions.empty() && positions.back() > 700000 && positions.back() < 1800000 &&
                    SubtitlePixels(display, player->CurrentPicture()) > 40;
         },
         5000));
