@@ -63,7 +63,7 @@ int RunApplication(int& argc, char** argv) {
     TCustomEncoder::SetDefaultPreviewerFactory([] { return std::make_unique<TPreviewer>(); });
 
     TMainfrm mainWindow;
-    if (!LoadEngineLibraries(mainWindow.Encoder(), mainWindow.PlayerSdl(), &mainWindow))
+    if (!LoadEngineLibraries(mainWindow.Encoder(), mainWindow.Player(), &mainWindow))
         return 1;
     mainForm = &mainWindow;
     TLogindShutdown shutdown;

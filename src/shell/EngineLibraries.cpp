@@ -5,8 +5,9 @@
 #include "core/PromptService.h"
 #include "engine/FFLoad.h"
 #include "engine/encoder/FFEncode.h"
+#include "engine/player/FFPlay.h"
 
-bool LoadEngineLibraries(TCustomEncoder& encoder, TSDLLoader& playerSdl, QWidget* parent) {
+bool LoadEngineLibraries(TCustomEncoder& encoder, TCustomPlayer& player, QWidget* parent) {
     const QString libFolder = ExecutableFolder() + QStringLiteral("LibAV");
     const auto fail = [parent](const QString& text, bool log) {
         Prompts().Error(parent, text);
@@ -20,12 +21,12 @@ bool LoadEngineLibraries(TCustomEncoder& encoder, TSDLLoader& playerSdl, QWidget
         ActivityLog().WriteInfo(QStringLiteral("FEncoder Load library successful"));
     }
     // The preview player shares the process-wide libraries and holds an SDL of its own.
-    if (!FFLoader().LoadLibraries(TLibrarySet::All()))
-        return fail(FFLoader().LastError(), true);
+    if (!player.LoadLibraries(libFolder, false))
+        return fail(player.LastError(), true);
     ActivityLog().WriteInfo(QStringLiteral("FPlayer Load library successful"));
-    if (!playerSdl.Loaded()) {
-        if (!playerSdl.Load(WithTrailingSlash(libFolder), TSDLLoader::DefaultFileName()))
-            return fail(playerSdl.LastError(), false);
+    if (!player.SDLLoaded()) {
+        if (!player.LoadSDL(WithTrailingSlash(libFolder), TSDLLoader::DefaultFileName()))
+            return fail(player.LastError(), false);
         ActivityLog().WriteInfo(QStringLiteral("FPlayer Load SDLLib successful"));
     }
     return true;

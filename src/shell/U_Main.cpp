@@ -1,9 +1,11 @@
 #include "shell/U_Main.h"
 
+#include "controls/MrvTrackbar.h"
 #include "core/AppFolders.h"
 #include "core/AppSettings.h"
 #include "core/U_Treelist.h"
 #include "core/WorkFolders.h"
+#include "engine/widgets/TPlayerDisplay.h"
 #include "shell/AppTheme.h"
 #include "shell/SkinnedDialog.h"
 #include "shell/U_MainIcons.h"
@@ -21,7 +23,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,6 +36,7 @@ constexpr int kHeaderHeight = 37;
 constexpr int kBarHeight = 80;
 constexpr int kPreviewWidth = 315;
 constexpr int kStopDelayMilliseconds = 1500;
+const QColor kPreviewPanelColour(0x23, 0x27, 0x2e); // as #pnlPreview in MainWindow.qss
 
 // A flat button of the window's look; an icon size of 0 leaves it without a picture.
 QToolButton* MakeButton(QWidget* parent, const char* name, TMainIcon icon, const QString& text,
@@ -104,9 +106,11 @@ TMainfrm::TMainfrm(QWidget* parent)
 
     SetCommandMode(cmNothing);
     SetPreviewIdle(false);
+    AttachPlayerHandlers();
 }
 
 TMainfrm::~TMainfrm() {
+    DetachPlayerHandlers();
     ClipList().clear();
     RemoveScaledWatermarkFolder();
     StopPreview();
@@ -190,6 +194,7 @@ QWidget* TMainfrm::BuildOperationBar(QWidget* parent) {
     row->addWidget(btnHelp);
 
     connect(btnAdd, &QToolButton::clicked, this, &TMainfrm::btnAddClick);
+    connect(btnOption, &QToolButton::clicked, this, &TMainfrm::btnOptionClick);
     connect(btnHelp, &QToolButton::clicked, this,
             [this] { PmHelp->popup(btnHelp->mapToGlobal(QPoint(0, btnHelp->height()))); });
     return bar;
@@ -249,7 +254,7 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
     QWidget* panel = MakePanel(parent, "pnlPreview");
     panel->setFixedWidth(kPreviewWidth);
     auto* column = new QVBoxLayout(panel);
-    column->setContentsMargins(17, 10, 17, 12);
+    column->setContentsMargins(17, 6, 17, 12);
     column->setSpacing(8);
 
     lblFileName = new QLabel(panel);
@@ -259,7 +264,8 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
     column->addWidget(lblFileName);
 
     // The display the player draws into: black, with a faint picture while nothing plays.
-    auto* display = new TSkinImage(QStringLiteral("Perview"), Qt::black, panel);
+    Perview = new TPlayerDisplay(panel);
+    Perview->setObjectName(QStringLiteral("Perview"));
     QPixmap backdrop(280, 243);
     backdrop.fill(Qt::black);
     {
@@ -267,17 +273,26 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
         painter.setOpacity(0.18);
         MainIcon(TMainIcon::Logo, 96).paint(&painter, QRect(92, 73, 96, 96));
     }
-    display->SetPicture(backdrop);
+    Perview->SetBackdrop(backdrop);
     // 280 x 243 when there is room; shorter on small screens, where the window is smaller.
-    display->setFixedWidth(280);
-    display->setMinimumHeight(200);
-    display->setMaximumHeight(243);
-    display->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    Perview = display;
+    Perview->setFixedWidth(280);
+    Perview->setMinimumHeight(200);
+    Perview->setMaximumHeight(243);
+    Perview->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     column->addWidget(Perview, 1, Qt::AlignHCenter); // first to grow, up to its full height
 
-    TrckVideo = new QSlider(Qt::Horizontal, panel);
+    // The seek bar: the thumb and the played part only, on the panel's colour.
+    TrckVideo = new TMrvTrackbar(panel);
     TrckVideo->setObjectName(QStringLiteral("TrckVideo"));
+    TrckVideo->setFixedHeight(20);
+    TrckVideo->SetShowSegment(false);
+    TrckVideo->SetShowCut(false);
+    TrckVideo->SetTrackOffsetY(8);
+    TrckVideo->TickOffsetY = 2;
+    const QColor panelColour = kPreviewPanelColour;
+    TrckVideo->SetBGColor(
+        TColorRef(panelColour.red() | panelColour.green() << 8 | panelColour.blue() << 16));
+    TrckVideo->SetTickBrushColor(0xC0208ADE);
     column->addWidget(TrckVideo);
 
     auto* times = new QHBoxLayout;
@@ -315,9 +330,15 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
     TmrStop = new QTimer(this);
     TmrStop->setObjectName(QStringLiteral("TmrStop"));
     TmrStop->setSingleShot(true);
+    TmrStop->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     TmrStop->setInterval(kStopDelayMilliseconds);
     connect(TmrStop, &QTimer::timeout, this, &TMainfrm::StopPreview);
     connect(btnOpen, &QToolButton::clicked, this, &TMainfrm::btnOpenClick);
+    connect(btnPlay, &QToolButton::clicked, this, &TMainfrm::btnPlayClick);
+    connect(btnPause, &QToolButton::clicked, this, &TMainfrm::btnPauseClick);
+    connect(btnStop, &QToolButton::clicked, this, &TMainfrm::StopPreview);
+    connect(btnSnapshot, &QToolButton::clicked, this, &TMainfrm::btnSnapshotClick);
+    ConnectSeekBar();
     return panel;
 }
 
@@ -427,6 +448,7 @@ void TMainfrm::changeEvent(QEvent* event) {
 
 void TMainfrm::closeEvent(QCloseEvent* event) {
     // Nothing of the preview may arrive while the application shuts down.
+    DetachPlayerHandlers();
     StopPreview();
     QWidget::closeEvent(event);
 }

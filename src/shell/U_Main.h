@@ -2,11 +2,15 @@
 
 // The main window: the job list, the preview panel and the output folder, with the commands
 // that act on them. It owns the encoder component whose libraries it loads and whose probing
-// decoder adds files.
+// decoder adds files, and the preview player that the clip and edit windows borrow.
+//
+// Sources: U_Main.cpp (building the window, its frame), U_MainCommands.cpp (the commands and
+// their enabling), U_MainPreview.cpp (the preview panel and snapshots).
 
 #include "core/U_TreelistModel.h"
 #include "engine/FFLoad.h"
 #include "engine/encoder/FFEncode.h"
+#include "engine/player/FFPlay.h"
 
 #include <QWidget>
 
@@ -18,9 +22,10 @@ class QTimer;
 class TSkinImage;
 class QLineEdit;
 class QMenu;
-class QSlider;
 class QToolButton;
 class TJobListView;
+class TMrvTrackbar;
+class TPlayerDisplay;
 
 class TMainfrm : public QWidget {
     Q_OBJECT
@@ -31,9 +36,9 @@ public:
 
     TJobList& List() { return FList; }
     // The encoder loads the media libraries and lends its decoder to adding files; the
-    // preview player's SDL is held here (LoadEngineLibraries loads both at start).
+    // preview player holds the SDL (LoadEngineLibraries loads both at start).
     TFFEncoder& Encoder() { return FFEncoder; }
-    TSDLLoader& PlayerSdl() { return FPlayerSdl; }
+    TFFPlayer& Player() { return FFPlayer; }
 
     // The size the window takes when first shown on a screen of `screen` size.
     static QSize FirstShowSize(const QSize& screen);
@@ -75,8 +80,8 @@ public:
     QToolButton* btnBrowse = nullptr;
     QToolButton* btnStart = nullptr;
     QLabel* lblFileName = nullptr; // preview title
-    QWidget* Perview = nullptr;
-    QSlider* TrckVideo = nullptr;
+    TPlayerDisplay* Perview = nullptr;
+    TMrvTrackbar* TrckVideo = nullptr;
     QLabel* lblpos = nullptr;
     QLabel* lbllen = nullptr;
     QToolButton* btnPlay = nullptr;
@@ -111,8 +116,29 @@ public:
     void mniHelpClick();
     void mniAboutClick();
     void btnOpenClick();
+    void btnOptionClick();
+    void btnPlayClick();
+    void btnPauseClick();
+    void btnSnapshotClick();
+    // Closes the preview's file (without waiting) and leaves the panel ready or idle.
+    void StopPreview();
     void VSTFileChange();
     void VSTFileContextMenu(const QPoint& position);
+
+    // The player's file-open, position and state events go to the preview panel (hook off);
+    // detached, the player tells nothing (while another window borrows it, and at the end).
+    void AttachPlayerHandlers();
+    void DetachPlayerHandlers();
+
+    // Preview state.
+    bool IsPlaying = false; // a file is open in the preview player
+    bool CanPlay = false;   // the selection can be previewed: one row, not a merge item
+    int PlayToggle = 0;     // 1 while the pause button shows
+    int SkipPositions = 0;  // coming position events to ignore (after seeks and resumes)
+    bool ThumbDragging = false;
+    bool MovedWhileDragging = false;
+    bool TrackClicked = false;
+    bool WasPlayingBeforeDrag = false;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -130,12 +156,18 @@ private:
     // The preview controls in their idle state, or ready to play.
     void SetPreviewIdle(bool ready);
     void SetPreviewTitle(const QString& text);
-    void StopPreview();
+    void SetPreviewPlaying();
+    // The preview's player and seek-bar handlers.
+    void PlayerFileOpen(int& screenWidth, int& screenHeight);
+    void PlayerPosition(int64_t pts);
+    void PlayerState(TPlayState state);
+    void ConnectSeekBar();
+    void SeekToBar();
     void ToggleMaximized();
 
     TJobList FList;
     TFFEncoder FFEncoder;
-    TSDLLoader FPlayerSdl; // the preview player's SDL, held for the player
+    TFFPlayer FFPlayer;
     bool FFirstShow = true;
     TCommandMode FCommandMode = cmNothing;
 };

@@ -10,6 +10,7 @@
 #include "shell/U_AddFile.h"
 #include "shell/U_MainList.h"
 #include "shell/U_about.h"
+#include "shell/U_option.h"
 #include "shell/WebPage.h"
 
 #include <QCheckBox>
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 
@@ -83,33 +83,6 @@ void TMainfrm::SetCommandMode(TCommandMode mode) {
     mniRename->setEnabled(formats);
 }
 
-// --- Preview panel (idle until a player is attached) -----------------------------------------
-
-void TMainfrm::SetPreviewIdle(bool ready) {
-    btnPlay->setEnabled(ready);
-    btnPlay->show();
-    btnPause->hide();
-    for (QWidget* control : {static_cast<QWidget*>(btnStop), static_cast<QWidget*>(btnSnapshot),
-                             static_cast<QWidget*>(TrckVideo)})
-        control->setEnabled(false);
-    TrckVideo->setValue(TrckVideo->minimum());
-    lblpos->setText(QStringLiteral("00:00:00"));
-    lbllen->setText(QStringLiteral(" / 00:00:00"));
-}
-
-void TMainfrm::SetPreviewTitle(const QString& text) {
-    const QString fitted = FitLabelText(lblFileName->fontMetrics(), lblFileName->width(), text);
-    lblFileName->setText(fitted);
-    lblFileName->setAlignment((fitted == text ? Qt::AlignHCenter : Qt::AlignLeft) |
-                              Qt::AlignVCenter);
-    lblFileName->setToolTip(text);
-}
-
-void TMainfrm::StopPreview() {
-    if (TmrStop != nullptr)
-        TmrStop->stop();
-}
-
 // --- Adding files ----------------------------------------------------------------------------
 
 void TMainfrm::btnAddClick() {
@@ -160,13 +133,14 @@ void TMainfrm::VSTFileChange() {
         if (row->Selected)
             selected.push_back(row);
     }
+    CanPlay = false;
     if (selected.empty()) {
         mniRemove->setEnabled(false);
-        SetPreviewIdle(false);
+        if (!IsPlaying)
+            SetPreviewIdle(false);
         SetCommandMode(cmNothing);
         return;
     }
-    bool canPlay = false;
     if (selected.size() == 1) {
         const TJobRow* row = selected.front();
         mniFile->setEnabled(true);
@@ -178,14 +152,18 @@ void TMainfrm::VSTFileChange() {
                 SetCommandMode(cmNothing);
             else if (row->IsClip())
                 SetCommandMode(cmClip);
-            canPlay = true;
+            CanPlay = true;
         }
     } else {
         const bool anyChild = std::any_of(selected.begin(), selected.end(),
                                           [](const TJobRow* row) { return !row->IsTopLevel(); });
         SetCommandMode(anyChild ? cmNothing : cmSeveralTopLevel);
     }
-    SetPreviewIdle(canPlay);
+    // While playing, the preview stops a moment after the last change of the selection.
+    if (IsPlaying)
+        TmrStop->start();
+    else
+        SetPreviewIdle(CanPlay);
 }
 
 void TMainfrm::VSTFileContextMenu(const QPoint& position) {
@@ -256,8 +234,10 @@ void TMainfrm::btnBrowseClick() {
     Prompts().OpenFolder(AppSettings().OutputPath);
 }
 
-void TMainfrm::btnOpenClick() {
-    Prompts().OpenFolder(AppSettings().SnapshotPath);
+void TMainfrm::btnOptionClick() {
+    Toptionfrm options(this);
+    options.IsOnCdRom = IsOnCdRom;
+    options.exec();
 }
 
 void TMainfrm::btnStartClick() {

@@ -2,6 +2,7 @@
 #include "core/MrvLog.h"
 #include "core/U_Treelist.h"
 #include "core/WorkFolders.h"
+#include "engine/widgets/TPlayerDisplay.h"
 #include "shell/EngineLibraries.h"
 #include "shell/U_AddFile.h"
 #include "shell/U_Main.h"
@@ -10,6 +11,7 @@
 
 #include "common/FakePrompts.h"
 #include "common/TestMedia.h"
+#include "shell/MainWindowFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -28,78 +30,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-namespace {
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("REELCASTER_HOME", home.path().toUtf8());
-        StartActivityLog(WithSlash(home.path()));
-        LoadSettings(WithSlash(home.path()));
-        window = std::make_unique<TMainfrm>();
-        ASSERT_TRUE(LoadEngineLibraries(window->Encoder(), window->PlayerSdl(), window.get()));
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-    void TearDown() override {
-        window.reset();
-        ReleaseSettings();
-        ReleaseActivityLog();
-        qunsetenv("REELCASTER_HOME");
-    }
-
-    static QString WithSlash(const QString& path) { return path + QLatin1Char('/'); }
-    TJobList& List() { return window->List(); }
-    TJobRow* AddMedia(const char* media) {
-        window->AddDroppedFiles({testmedia::Path(media)});
-        return List().TopLevel(List().TopLevelCount() - 1);
-    }
-    // Selects rows as a user does in the list; the last one gets the focus.
-    void Select(std::initializer_list<const TJobRow*> rows) {
-        QItemSelectionModel* selection = window->VSTFile->selectionModel();
-        selection->clearSelection();
-        for (const TJobRow* row : rows) {
-            const QModelIndex index = List().IndexOf(row);
-            selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-            selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-        }
-    }
-    void AddClip(TJobRow* owner) {
-        ClipList().clear();
-        TClipFile clip;
-        clip.ClipName = QStringLiteral("clip");
-        clip.StartTime = 1000000;
-        clip.ClipDuration = 1000000;
-        clip.EndTime = 2000000;
-        SetClipDefaults(clip, owner->Item.SourceFrameSize);
-        ClipList().append(clip);
-        List().SetFocused(owner);
-        List().CommitClipList(AppSettings().OutputPath);
-        ClipList().clear();
-    }
-    QByteArray SettingsFile() {
-        QFile file(home.filePath(kSettingsFileName));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QString Log() {
-        QFile file(home.filePath("Log/log1.txt"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    // The in-place editor of "Output Name", when one is open.
-    bool Renaming() {
-        QCoreApplication::processEvents();
-        const auto* editor = window->VSTFile->findChild<QLineEdit*>(QStringLiteral("edtRename"));
-        return editor != nullptr && editor->isVisible();
-    }
-
-    QTemporaryDir home;
-    TFakePrompts prompts;
-    std::unique_ptr<TMainfrm> window;
-};
-
-} // namespace
+using MainWindowTest = MainWindowFixture;
 
 TEST_F(MainWindowTest, StartsWithTheEngineLoadedTheFoldersMadeAndCommandsIdle) {
     const QString log = Log();
@@ -547,10 +478,22 @@ TEST_F(MainWindowTest, AboutOpensTheAboutWindow) {
     EXPECT_EQ(shown, "Taboutfrm");
 }
 
+TEST_F(MainWindowTest, OptionsOpensTheOptionsWindow) {
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = QString::fromLatin1(modal->metaObject()->className());
+            modal->close();
+        }
+    });
+    window->btnOption->click();
+    EXPECT_EQ(shown, "Toptionfrm");
+}
+
 TEST_F(MainWindowTest, WithoutSdlTheWindowReportsTheErrorAndTheApplicationEnds) {
     // This process's SDL is held by the first window's player.
     TMainfrm second;
-    EXPECT_FALSE(LoadEngineLibraries(second.Encoder(), second.PlayerSdl(), &second));
+    EXPECT_FALSE(LoadEngineLibraries(second.Encoder(), second.Player(), &second));
     ASSERT_EQ(prompts.Calls.size(), 1);
     EXPECT_TRUE(prompts.Calls[0].startsWith("Error: "));
     EXPECT_TRUE(prompts.Calls[0].endsWith(" alreay loaded in another instance."));

@@ -33,6 +33,11 @@ void TPlayerDisplay::ClearPicture() {
     emit PictureArrived();
 }
 
+void TPlayerDisplay::SetBackdrop(const QPixmap& backdrop) {
+    FBackdrop = backdrop;
+    update();
+}
+
 QImage TPlayerDisplay::Picture() const {
     std::lock_guard lock(FLock);
     return FPicture;
@@ -53,8 +58,11 @@ void TPlayerDisplay::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (picture.isNull())
+    if (picture.isNull()) {
+        if (!FBackdrop.isNull())
+            painter.drawPixmap(rect(), FBackdrop);
         return;
+    }
     // The player works in physical pixels; the painter in logical ones.
     const qreal ratio = devicePixelRatioF();
     painter.drawImage(

@@ -1,13 +1,15 @@
 #pragma once
 
-// The widget a player shows its pictures in: black, with the player's latest picture in the
-// area it was made for. It keeps that picture to draw it again when exposed or while the player
-// is paused, takes the keyboard focus on a click, and never makes the player wait: pictures
-// arrive from the player's thread and are painted on the widget's own.
+// The widget a player shows its pictures in: black (or a backdrop picture while it has none),
+// with the player's latest picture in the area it was made for. It keeps that picture to draw it
+// again when exposed or while the player is paused, takes the keyboard focus on a click, and never
+// makes the player wait: pictures arrive from the player's thread and are painted on the widget's
+// own.
 
 #include "engine/player/PlayerDisplay.h"
 
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
 
 #include <mutex>
@@ -21,6 +23,9 @@ public:
     QSize DisplaySize() const override;
     void ShowPicture(const QImage& picture, const QRect& area) override;
     void ClearPicture() override;
+
+    // Drawn stretched over the display while it has no picture (before playing, after a stop).
+    void SetBackdrop(const QPixmap& backdrop);
 
     // What is on screen now (the picture as it was last given), for tests and snapshots.
     QImage Picture() const;
@@ -38,5 +43,6 @@ private:
     mutable std::mutex FLock; // the picture and the size: the player's thread and the widget's
     QImage FPicture;
     QRect FArea;
-    QSize FSize; // physical pixels
+    QSize FSize;       // physical pixels
+    QPixmap FBackdrop; // GUI thread only
 };
