@@ -7,6 +7,7 @@
 #include "core/MrvLog.h"
 #include "core/SysInfoUtils.h"
 #include "core/UnixSignals.h"
+#include "editing/U_Clip.h"
 #include "engine/encoder/FFEncode.h"
 #include "engine/widgets/TPreviewer.h"
 #include "shell/AppTheme.h"
@@ -71,6 +72,10 @@ int RunApplication(int& argc, char** argv) {
         TConvertingfrm conversion(&mainWindow, mainWindow.List(), shutdown,
                                   [&mainWindow] { mainWindow.btnBrowseClick(); });
         conversion.exec();
+    };
+    mainWindow.OpenClip = [&mainWindow](TJobRow* owner) {
+        TClipfrm clip(mainWindow.Player(), mainWindow.List(), owner, &mainWindow);
+        clip.exec();
     };
     mainWindow.show();
     splash.reset();

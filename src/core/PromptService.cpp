@@ -15,6 +15,10 @@ public:
         Print("Confirm", text);
         return false;
     }
+    TAnswer AskYesNoCancel(QWidget*, const QString& text) override {
+        Print("Question", text);
+        return TAnswer::Cancel;
+    }
     QStringList OpenFiles(QWidget*, const QString&, const QStringList&) override { return {}; }
     QString ChooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
     void OpenFolder(const QString&) override {}

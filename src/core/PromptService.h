@@ -8,6 +8,8 @@
 
 class QWidget;
 
+enum class TAnswer { Yes, No, Cancel };
+
 class IPromptService {
 public:
     virtual ~IPromptService() = default;
@@ -18,6 +20,8 @@ public:
     virtual void Error(QWidget* parent, const QString& text) = 0;
     // OK and Cancel; true for OK.
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // Yes, No and Cancel (the question of unsaved changes).
+    virtual TAnswer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
     // Existing files, several at once; empty when cancelled.
     virtual QStringList OpenFiles(QWidget* parent, const QString& startFolder,
                                   const QStringList& filters) = 0;

@@ -31,6 +31,16 @@ bool TDesktopPrompts::Confirm(QWidget* parent, const QString& text) {
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+TAnswer TDesktopPrompts::AskYesNoCancel(QWidget* parent, const QString& text) {
+    switch (QMessageBox::question(parent, QStringLiteral("Confirm"), text,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                  QMessageBox::Yes)) {
+    case QMessageBox::Yes: return TAnswer::Yes;
+    case QMessageBox::No: return TAnswer::No;
+    default: return TAnswer::Cancel;
+    }
+}
+
 QStringList TDesktopPrompts::OpenFiles(QWidget* parent, const QString& startFolder,
                                        const QStringList& filters) {
     return QFileDialog::getOpenFileNames(parent, QStringLiteral("Add Files"), startFolder,

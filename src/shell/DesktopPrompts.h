@@ -11,6 +11,7 @@ public:
     void Warning(QWidget* parent, const QString& text) override;
     void Error(QWidget* parent, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& text) override;
+    TAnswer AskYesNoCancel(QWidget* parent, const QString& text) override;
     QStringList OpenFiles(QWidget* parent, const QString& startFolder,
                           const QStringList& filters) override;
     QString ChooseFolder(QWidget* parent, const QString& title,

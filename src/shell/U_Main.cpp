@@ -247,6 +247,7 @@ QWidget* TMainfrm::BuildCentre(QWidget* parent) {
     connect(VSTFile, &QWidget::customContextMenuRequested, this, &TMainfrm::VSTFileContextMenu);
     connect(chkall, &QCheckBox::clicked, this, &TMainfrm::chkallClick);
     connect(btnMerge, &QToolButton::clicked, this, &TMainfrm::btnMergeClick);
+    connect(btnClip, &QToolButton::clicked, this, &TMainfrm::btnClipClick);
     return centre;
 }
 
@@ -413,6 +414,7 @@ void TMainfrm::BuildMenus() {
     connect(mniClearAll, &QAction::triggered, this, &TMainfrm::mniClearAllClick);
     connect(mniRename, &QAction::triggered, this, &TMainfrm::mniRenameClick);
     connect(mniMerge, &QAction::triggered, this, &TMainfrm::btnMergeClick);
+    connect(mniClip, &QAction::triggered, this, &TMainfrm::btnClipClick);
     connect(mniHelp, &QAction::triggered, this, &TMainfrm::mniHelpClick);
     connect(mniAbout, &QAction::triggered, this, &TMainfrm::mniAboutClick);
 }

@@ -24,6 +24,7 @@ class QLineEdit;
 class QMenu;
 class QToolButton;
 class TJobListView;
+class TJobRow;
 class TMrvTrackbar;
 class TPlayerDisplay;
 
@@ -58,6 +59,9 @@ public:
     std::function<bool(const QString&)> IsOnCdRom;
     // Opens the conversion of the checked rows (set once the conversion window exists).
     std::function<void()> OpenConversion;
+    // Opens the clip window for `owner` (a top-level item) on this window's player; the
+    // clips are in ClipList() before and after.
+    std::function<void(TJobRow* owner)> OpenClip;
 
     // Controls, named as in the design.
     TSkinImage* imgHeaderC = nullptr; // the header's middle: dragging it moves the window
@@ -110,6 +114,7 @@ public:
     void mniRenameClick();
     void chkallClick();
     void btnMergeClick();
+    void btnClipClick();
     void btnChangeClick();
     void btnBrowseClick();
     void btnStartClick();

@@ -6,6 +6,7 @@
 #include "core/AppFolders.h"
 #include "core/AppSettings.h"
 #include "core/PromptService.h"
+#include "core/U_Treelist.h"
 #include "core/U_TreelistFormat.h"
 #include "shell/U_AddFile.h"
 #include "shell/U_MainList.h"
@@ -209,6 +210,23 @@ void TMainfrm::btnMergeClick() {
     }
     FList.MergeSelected(edtoutput->text());
     VSTFile->setFocus();
+}
+
+void TMainfrm::btnClipClick() {
+    if (FList.Focused() == nullptr)
+        return;
+    StopPreview();
+    DetachPlayerHandlers(); // the clip window takes the player over
+    TJobRow* owner = FList.GetClipOwner();
+    FList.LoadClipList(owner);
+    if (OpenClip)
+        OpenClip(owner);
+    AttachPlayerHandlers();
+    ClipList().clear();
+    VSTFile->setFocus();
+    FList.DeselectAll();
+    FList.SetSelected(owner, true);
+    FList.SetFocused(owner);
 }
 
 // --- Output folder and conversion ------------------------------------------------------------

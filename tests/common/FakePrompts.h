@@ -24,6 +24,10 @@ public:
         Record(QStringLiteral("Confirm: ") + text);
         return ConfirmAnswer;
     }
+    TAnswer AskYesNoCancel(QWidget*, const QString& text) override {
+        Record(QStringLiteral("YesNoCancel: ") + text);
+        return YesNoCancelAnswer;
+    }
     QStringList OpenFiles(QWidget*, const QString& startFolder, const QStringList&) override {
         Record(QStringLiteral("OpenFiles: ") + startFolder);
         return FilesToOpen;
@@ -45,6 +49,7 @@ public:
     QStringList FilesToOpen;
     QString FolderToChoose;
     bool ConfirmAnswer = true;
+    TAnswer YesNoCancelAnswer = TAnswer::Cancel;
 
 private:
     void Record(const QString& call) {

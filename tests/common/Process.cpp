@@ -44,9 +44,15 @@ QJsonArray FFprobePackets(const QString& file, const QString& stream) {
 QImage FFmpegFrameAt(const QString& file, double seconds) {
     QTemporaryDir dir;
     const QString picture = dir.filePath("frame.png");
-    const TProcessResult result = RunProgram(
-        QStringLiteral("ffmpeg"), {"-v", "error", "-nostdin", "-ss", QString::number(seconds), "-i",
-                                   file, "-frames:v", "1", "-y", picture});
+    // The first picture is read without a seek: ffmpeg's seek to 0 in an FLV file lands after
+    // its first key frame.
+    QStringList arguments{"-v", "error", "-nostdin"};
+    if (seconds > 0)
+        arguments << "-ss" << QString::number(seconds);
+    arguments << "-i" << file << "-frames:v"
+              << "1"
+              << "-y" << picture;
+    const TProcessResult result = RunProgram(QStringLiteral("ffmpeg"), arguments);
     return result.ExitCode == 0 ? QImage(picture) : QImage();
 }
 

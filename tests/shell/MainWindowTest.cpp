@@ -478,6 +478,32 @@ TEST_F(MainWindowTest, AboutOpensTheAboutWindow) {
     EXPECT_EQ(shown, "Taboutfrm");
 }
 
+// Clip opens the clip window for the focused row's owner with its clips and the player to
+// itself; afterwards the preview has its player back and the owner is selected.
+TEST_F(MainWindowTest, ClipLendsThePlayerForTheOwnerOfTheFocusedRow) {
+    TJobRow* owner = AddMedia(testmedia::kH264Aac);
+    AddMedia(testmedia::kMpeg4Mp3Avi);
+    AddClip(owner);
+    Select({owner->Children[0].get()});
+    const TJobRow* opened = nullptr;
+    int clipsHandedOver = -1;
+    bool playerLent = false;
+    window->OpenClip = [&](TJobRow* row) {
+        opened = row;
+        clipsHandedOver = int(ClipList().size());
+        playerLent = !window->Player().OnPosition && !window->Player().OnState;
+    };
+    window->btnClip->click();
+    EXPECT_EQ(opened, owner);
+    EXPECT_EQ(clipsHandedOver, 1);
+    EXPECT_TRUE(playerLent);
+    EXPECT_TRUE(window->Player().OnPosition && window->Player().OnState) << "given back";
+    EXPECT_TRUE(ClipList().isEmpty());
+    EXPECT_EQ(List().Focused(), owner);
+    EXPECT_TRUE(owner->Selected);
+    EXPECT_EQ(List().SelectedCount(), 1);
+}
+
 TEST_F(MainWindowTest, OptionsOpensTheOptionsWindow) {
     QString shown;
     QTimer::singleShot(0, [&] {

@@ -165,6 +165,7 @@ void TCustomPlayer::Close(bool wait) {
         if (FPlayback->Paused())
             FPlayback->Resume(); // leaving the pause reports nothing: psStop follows
         FPlayback->RequestQuit();
+        FPlayback->ReleaseDisplay();
         // One that was closing already ends first.
         if (FClosing)
             WaitFor([this] { return FClosing->Finished(); });

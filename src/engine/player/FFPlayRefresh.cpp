@@ -30,6 +30,12 @@ void TPlayback::RequestQuit() {
     FPlayWake.notify_all();
 }
 
+void TPlayback::ReleaseDisplay() {
+    std::lock_guard lock(FDisplayLock);
+    if (IPlayerDisplay* display = FDisplay.exchange(nullptr))
+        display->ClearPicture();
+}
+
 void TPlayback::AspectChanged() {
     FAspectChanged = true;
     FPlayWake.notify_all();
@@ -75,8 +81,11 @@ void TPlayback::PlayMain() {
                              QString::fromLocal8Bit(error.what()));
     }
     CloseAll();
-    if (FDisplay != nullptr)
-        FDisplay->ClearPicture();
+    {
+        std::lock_guard lock(FDisplayLock);
+        if (IPlayerDisplay* display = FDisplay.load())
+            display->ClearPicture();
+    }
     Post(psStop);
     FFinished = true;
 }
@@ -99,8 +108,16 @@ double TPlayback::MasterClock() const {
 
 void TPlayback::Refresh() {
     // The display's own size, unless the user of the player set one.
-    if (FDisplay != nullptr) {
-        const QSize size = FDisplay->DisplaySize();
+    QSize size;
+    bool hasDisplay = false;
+    {
+        std::lock_guard lock(FDisplayLock);
+        if (IPlayerDisplay* display = FDisplay.load()) {
+            size = display->DisplaySize();
+            hasDisplay = true;
+        }
+    }
+    if (hasDisplay) {
         if (size != FLastDisplaySize) {
             FLastDisplaySize = size;
             if (!size.isEmpty()) {
@@ -213,15 +230,18 @@ void TPlayback::Refresh() {
 
 void TPlayback::ShowSlot(TPictureSlot& slot, bool advance) {
     const double now = WallClock();
-    if (FDisplay != nullptr) {
+    if (FDisplay.load() != nullptr) {
         const QRect area = DisplayArea(slot.Frame->width, slot.Frame->height);
         QImage image = slot.Area == area && !slot.Scaled.isNull()
                            ? slot.Scaled
                            : ScaleForDisplay(slot.Frame.get(), area, FShowScaler);
         if (FSubtitleStream >= 0 && !image.isNull())
             DrawSubtitle(image, slot.Pts);
-        if (!image.isNull())
-            FDisplay->ShowPicture(image, area);
+        if (!image.isNull()) {
+            std::lock_guard lock(FDisplayLock);
+            if (IPlayerDisplay* display = FDisplay.load())
+                display->ShowPicture(image, area);
+        }
     }
     if (!advance)
         return;
@@ -245,12 +265,14 @@ void TPlayback::ShowSlot(TPictureSlot& slot, bool advance) {
 }
 
 void TPlayback::ShowSound() {
-    if (FDisplay == nullptr || FPaused.load())
+    if (FDisplay.load() == nullptr || FPaused.load())
         return;
-    const QSize size = FDisplay->DisplaySize();
+    std::lock_guard lock(FDisplayLock);
+    IPlayerDisplay* display = FDisplay.load();
+    const QSize size = display != nullptr ? display->DisplaySize() : QSize();
     if (size.isEmpty())
         return;
-    FDisplay->ShowPicture(DrawSoundPicture(size), QRect(QPoint(0, 0), size));
+    display->ShowPicture(DrawSoundPicture(size), QRect(QPoint(0, 0), size));
 }
 
 void TPlayback::ReportPosition(double clock) {

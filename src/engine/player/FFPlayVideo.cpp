@@ -158,7 +158,7 @@ bool TPlayback::QueuePicture(ffmpeg::FramePtr frame, double pts, double duration
     slot.Pts = pts;
     slot.Duration = duration;
     slot.Serial = serial;
-    if (FDisplay != nullptr) {
+    if (FDisplay.load() != nullptr) {
         slot.Area = DisplayArea(frame->width, frame->height);
         slot.Scaled = ScaleForDisplay(frame.get(), slot.Area, FDisplayScaler);
     }

@@ -50,6 +50,8 @@ public:
     // The play thread: shows pictures, reports positions, then closes the playback.
     void StartPlaying();
     void RequestQuit();
+    // Clears the display and forgets it (GUI thread, at Close).
+    void ReleaseDisplay();
     bool Finished() const { return FFinished.load(); }
 
     void Pause();
@@ -127,7 +129,11 @@ private:
     TCustomPlayer& FPlayer;
     TEventRing& FEvents;
     const QString FFileName;
-    IPlayerDisplay* const FDisplay;
+    // The display, until the player lets go of it at Close: after that nothing of this
+    // playback may reach it (its owner may destroy it while the playback still ends). Calls
+    // into it hold FDisplayLock.
+    std::atomic<IPlayerDisplay*> FDisplay;
+    std::mutex FDisplayLock;
 
     // Input, owned by the reader thread once it runs.
     ffmpeg::InputContextPtr FInput;
