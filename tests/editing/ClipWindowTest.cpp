@@ -16,6 +16,7 @@
 #include "common/FakePrompts.h"
 #include "common/Process.h"
 #include "common/TestMedia.h"
+#include "common/TestPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -99,19 +100,6 @@ protected:
     TJobList list;
     std::unique_ptr<TClipfrm> window;
 };
-
-QImage Thumbnail(const QImage& picture) {
-    return picture.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_Grayscale8);
-}
-
-double Difference(const QImage& a, const QImage& b) {
-    double sum = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
-    return sum / 256;
-}
 
 } // namespace
 
@@ -315,8 +303,8 @@ TEST_F(ClipWindowTest, ClipsMadeHereConvertToTheirStretches) {
         const QJsonObject format = FFprobe(output).object()["format"].toObject();
         EXPECT_NEAR(format["duration"].toString().toDouble(), 2.0, 0.15) << output.toStdString();
         EXPECT_LT(
-            Difference(Thumbnail(FFmpegFrameAt(output, 0.0)),
-                       Thumbnail(FFmpegFrameAt(testmedia::Path(testmedia::kOneMinute), starts[i]))),
+            ThumbnailDifference(FFmpegFrameAt(output, 0.0),
+                                FFmpegFrameAt(testmedia::Path(testmedia::kOneMinute), starts[i])),
             12.0)
             << output.toStdString();
     }

@@ -6,6 +6,7 @@
 #include "shell/MainWindowFixture.h"
 
 #include "common/Process.h"
+#include "common/TestPictures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -49,19 +50,6 @@ protected:
         return path;
     }
 };
-
-QImage Thumbnail(const QImage& picture) {
-    return picture.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_Grayscale8);
-}
-
-double Difference(const QImage& a, const QImage& b) {
-    double sum = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
-    return sum / 256;
-}
 
 } // namespace
 
@@ -198,7 +186,7 @@ TEST_F(PreviewPanelTest, SnapshotsTakeTheFirstFreeNumberAndShowTheFrameOnScreen)
     const QImage saved = jpeg.read();
     const QImage onScreen = window->Player().CurrentPicture().copy();
     EXPECT_EQ(saved.size(), onScreen.size());
-    EXPECT_LT(Difference(Thumbnail(saved), Thumbnail(onScreen)), 4.0);
+    EXPECT_LT(ThumbnailDifference(saved, onScreen), 4.0);
 
     StoreSetting(TSettingKey::SnapshotExt, "bmp");
     window->btnSnapshot->click();

@@ -9,6 +9,7 @@
 
 #include "common/Process.h"
 #include "common/TestMedia.h"
+#include "common/TestPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -67,22 +68,6 @@ protected:
     TPlayerDisplay display;
     std::unique_ptr<TFFPlayer> player;
 };
-
-// A 16 × 16 greyscale picture, to compare what two pictures show whatever their sizes.
-QImage Thumbnail(const QImage& picture) {
-    return picture.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_Grayscale8);
-}
-
-double Difference(const QImage& a, const QImage& b) {
-    if (a.isNull() || b.isNull() || a.size() != b.size())
-        return 255.0;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            sum += std::abs(int(a.pixelColor(x, y).value()) - int(b.pixelColor(x, y).value()));
-    return sum / (a.width() * a.height());
-}
 
 } // namespace
 
@@ -152,8 +137,8 @@ TEST_F(PlayerTest, SeekingShowsThePictureAtTheNewTime) {
     const QImage picture = player->CurrentPicture(&pts);
     EXPECT_EQ(picture.size(), QSize(320, 240));
     EXPECT_NEAR(pts, 2500000, 40000);
-    EXPECT_LT(Difference(Thumbnail(picture), Thumbnail(FFmpegFrameAt(file, 2.5))), 10.0);
-    EXPECT_GT(Difference(Thumbnail(picture), Thumbnail(FFmpegFrameAt(file, 2.0))), 10.0)
+    EXPECT_LT(ThumbnailDifference(picture, FFmpegFrameAt(file, 2.5)), 10.0);
+    EXPECT_GT(ThumbnailDifference(picture, FFmpegFrameAt(file, 2.0)), 10.0)
         << "not the key picture before it";
 
     player->Seek(0, true, -1000000);
@@ -231,7 +216,7 @@ TEST_F(PlayerTest, TheVideoHookDrawsIntoThePictures) {
             EXPECT_GT(middle.red(), 200);
             EXPECT_LT(middle.green(), 60);
         } else {
-            EXPECT_LT(Difference(Thumbnail(picture), Thumbnail(FFmpegFrameAt(file, 0.0))), 10.0);
+            EXPECT_LT(ThumbnailDifference(picture, FFmpegFrameAt(file, 0.0)), 10.0);
         }
         player->Close(true);
         states.clear();
@@ -247,7 +232,7 @@ TEST_F(PlayerTest, ATurnedClipPlaysUpright) {
     EXPECT_EQ(frame, QSize(360, 640));
     const QImage picture = player->CurrentPicture();
     EXPECT_EQ(picture.size(), QSize(360, 640));
-    EXPECT_LT(Difference(Thumbnail(picture), Thumbnail(FFmpegFrameAt(file, 0.0))), 12.0);
+    EXPECT_LT(ThumbnailDifference(picture, FFmpegFrameAt(file, 0.0)), 12.0);
     const QRect area = display.PictureArea();
     EXPECT_LT(area.width(), area.height()) << "a portrait picture in the display";
 }
