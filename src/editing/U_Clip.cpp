@@ -100,6 +100,12 @@ TClipfrm::~TClipfrm() {
     FPlayer.OnFileOpen = nullptr;
     FPlayer.OnPosition = nullptr;
     FPlayer.OnState = nullptr;
+    // The focus and scroll changes of hiding must not reach a half-destroyed window.
+    ItemEdit->MyonExit = nullptr;
+    lvCutVideo->viewport()->removeEventFilter(this);
+    for (QScrollBar* bar : {lvCutVideo->verticalScrollBar(), lvCutVideo->horizontalScrollBar()})
+        disconnect(bar, nullptr, this, nullptr);
+    hide();
 }
 
 // --- Building ----------------------------------------------------------------------------------
