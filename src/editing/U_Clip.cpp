@@ -349,10 +349,6 @@ void TClipfrm::SetPlaying(bool playing) {
     SetPlayToggle(FPlayToggle, btnPlay, btnPause, FPlayer);
 }
 
-void TClipfrm::PauseIfPlaying() {
-    SetPlaying(false);
-}
-
 void TClipfrm::TurnTrackingOn() {
     FTracking = FOpened;
 }
@@ -384,8 +380,6 @@ void TClipfrm::btnStopClick() {
     FPlayer.Seek(0, false, 0);
     TrckVideo->SetPosition(0);
     lblpos->setText(QStringLiteral("00:00:00"));
-    btnPlay->show();
-    btnPause->hide();
     UpdatePlayEnabled();
 }
 
@@ -442,7 +436,7 @@ void TClipfrm::ConnectSeekBar() {
         FThumbPressed = true;
         FThumbMoved = false;
         FThumbPaused = Playing();
-        PauseIfPlaying();
+        SetPlaying(false);
     };
     TrckVideo->OnMouseMove = [this](TMrvTrackbar*, Qt::MouseButton, Qt::KeyboardModifiers, int,
                                     int) { FThumbMoved = FThumbPressed; };
@@ -495,7 +489,7 @@ void TClipfrm::ConnectSeekBar() {
         StoreMarkIntoSelection(true);
         if (FStartPressed) {
             if (TrckVideo->Position() == TrckVideo->SegStartPos()) {
-                PauseIfPlaying();
+                SetPlaying(false);
                 FPlayer.Seek(0, false, TimeOf(TrckVideo->Position()));
             } else if (FWasPlayingBeforeMark && !Playing()) {
                 SetPlaying(true);
@@ -616,7 +610,7 @@ void TClipfrm::ShowSelectedClip() {
     }
     const int64_t now = TimeOf(TrckVideo->Position());
     if (now < clip.StartTime || now > clip.EndTime) {
-        PauseIfPlaying();
+        SetPlaying(false);
         TrckVideo->SetPosition(start);
         FPlayer.Seek(0, false, clip.StartTime);
         FSkip = 4;

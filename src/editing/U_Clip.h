@@ -94,7 +94,6 @@ private:
     void ComputeUnits();
 
     void SetPlaying(bool playing);
-    void PauseIfPlaying();
     void KeepMinimumLength(bool startChanged);
     void StoreMarkIntoSelection(bool start);
     void ShowSelectedClip();
