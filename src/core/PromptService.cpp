@@ -20,6 +20,8 @@ public:
         return TAnswer::Cancel;
     }
     QStringList OpenFiles(QWidget*, const QString&, const QStringList&) override { return {}; }
+    QString OpenPicture(QWidget*, const QString&, const QStringList&) override { return {}; }
+    bool ChooseFont(QWidget*, QFont&, QColor&) override { return false; }
     QString ChooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
     void OpenFolder(const QString&) override {}
     void OpenAddress(const QString&) override {}

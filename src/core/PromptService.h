@@ -3,6 +3,8 @@
 // Every message box, file and folder dialog, beep and "open this folder" of the application
 // goes through the current prompt service, so that tests can answer instead of a user.
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,12 @@ public:
     // Existing files, several at once; empty when cancelled.
     virtual QStringList OpenFiles(QWidget* parent, const QString& startFolder,
                                   const QStringList& filters) = 0;
+    // One existing picture file; empty when cancelled.
+    virtual QString OpenPicture(QWidget* parent, const QString& startFolder,
+                                const QStringList& filters) = 0;
+    // A font and its colour, starting from `font` and `color`; false when cancelled (and
+    // nothing changed).
+    virtual bool ChooseFont(QWidget* parent, QFont& font, QColor& color) = 0;
     // A folder with a trailing '/'; empty when cancelled.
     virtual QString ChooseFolder(QWidget* parent, const QString& title,
                                  const QString& startFolder) = 0;

@@ -3,6 +3,7 @@
 // The job item records: one TFileOption per row of the job list, TClipFile per entry of the
 // clip list, and the defaults a new item starts with.
 
+#include "core/EdgeRect.h"
 #include "engine/encoder/FFEncodeOptions.h"
 
 #include <QColor>
@@ -34,17 +35,6 @@ struct TWaterMark {
     QRect PictureViewRect;
     QRect TextViewRect;
     bool operator==(const TWaterMark&) const = default;
-};
-
-// Left, top, right, bottom as the edit window stores them.
-struct TEdgeRect {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-    int Width() const { return Right - Left; }
-    int Height() const { return Bottom - Top; }
-    bool operator==(const TEdgeRect&) const = default;
 };
 
 struct TFileOption {

@@ -3,10 +3,14 @@
 #include "core/AppFolders.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 void TDesktopPrompts::Beep() {
@@ -46,6 +50,34 @@ QStringList TDesktopPrompts::OpenFiles(QWidget* parent, const QString& startFold
     return QFileDialog::getOpenFileNames(parent, QStringLiteral("Add Files"), startFolder,
                                          filters.join(QStringLiteral(";;")), nullptr,
                                          QFileDialog::DontResolveSymlinks);
+}
+
+QString TDesktopPrompts::OpenPicture(QWidget* parent, const QString& startFolder,
+                                     const QStringList& filters) {
+    const QString start = QDir(startFolder).exists() ? startFolder : QString();
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open Picture"), start,
+                                        filters.join(QStringLiteral(";;")));
+}
+
+bool TDesktopPrompts::ChooseFont(QWidget* parent, QFont& font, QColor& color) {
+    QFontDialog dialog(font, parent);
+    dialog.setOption(QFontDialog::DontUseNativeDialog); // it gets a colour button of its own
+    QColor chosen = color;
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        QPushButton* colour =
+            buttons->addButton(QStringLiteral("Colour..."), QDialogButtonBox::ActionRole);
+        QObject::connect(colour, &QPushButton::clicked, &dialog, [&dialog, &chosen] {
+            const QColor picked =
+                QColorDialog::getColor(chosen, &dialog, QStringLiteral("Text Colour"));
+            if (picked.isValid())
+                chosen = picked;
+        });
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    font = dialog.selectedFont();
+    color = chosen;
+    return true;
 }
 
 QString TDesktopPrompts::ChooseFolder(QWidget* parent, const QString& title,

@@ -14,6 +14,10 @@ public:
     TAnswer AskYesNoCancel(QWidget* parent, const QString& text) override;
     QStringList OpenFiles(QWidget* parent, const QString& startFolder,
                           const QStringList& filters) override;
+    QString OpenPicture(QWidget* parent, const QString& startFolder,
+                        const QStringList& filters) override;
+    // Qt's font dialog with a "Colour..." button beside OK and Cancel.
+    bool ChooseFont(QWidget* parent, QFont& font, QColor& color) override;
     QString ChooseFolder(QWidget* parent, const QString& title,
                          const QString& startFolder) override;
     void OpenFolder(const QString& folder) override;

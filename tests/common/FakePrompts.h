@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class TFakePrompts : public IPromptService {
 public:
@@ -32,6 +33,18 @@ public:
         Record(QStringLiteral("OpenFiles: ") + startFolder);
         return FilesToOpen;
     }
+    QString OpenPicture(QWidget*, const QString& startFolder, const QStringList&) override {
+        Record(QStringLiteral("OpenPicture: ") + startFolder);
+        return PictureToOpen;
+    }
+    bool ChooseFont(QWidget*, QFont& font, QColor& color) override {
+        Record(QStringLiteral("ChooseFont: ") + font.family());
+        if (!FontToChoose)
+            return false;
+        font = *FontToChoose;
+        color = ColorToChoose;
+        return true;
+    }
     QString ChooseFolder(QWidget*, const QString& title, const QString& startFolder) override {
         Record(QStringLiteral("ChooseFolder: %1 at %2").arg(title, startFolder));
         return FolderToChoose;
@@ -48,6 +61,9 @@ public:
     QStringList Calls;
     QStringList FilesToOpen;
     QString FolderToChoose;
+    QString PictureToOpen;
+    std::optional<QFont> FontToChoose; // none: the font dialog is cancelled
+    QColor ColorToChoose = Qt::white;
     bool ConfirmAnswer = true;
     TAnswer YesNoCancelAnswer = TAnswer::Cancel;
 

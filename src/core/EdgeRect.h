@@ -1,0 +1,15 @@
+#pragma once
+
+// A rectangle as left, top, right and bottom edges: Right and Bottom lie just outside it, so
+// the width is Right − Left. Crop rectangles, preview frames and watermark places use it.
+
+struct TEdgeRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+    bool operator==(const TEdgeRect&) const = default;
+};
