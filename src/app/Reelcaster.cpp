@@ -8,6 +8,7 @@
 #include "core/SysInfoUtils.h"
 #include "core/UnixSignals.h"
 #include "editing/U_Clip.h"
+#include "editing/U_Edit.h"
 #include "engine/encoder/FFEncode.h"
 #include "engine/widgets/TPreviewer.h"
 #include "shell/AppTheme.h"
@@ -76,6 +77,10 @@ int RunApplication(int& argc, char** argv) {
     mainWindow.OpenClip = [&mainWindow](TJobRow* owner) {
         TClipfrm clip(mainWindow.Player(), mainWindow.List(), owner, &mainWindow);
         clip.exec();
+    };
+    mainWindow.OpenEdit = [&mainWindow](TJobRow* row) {
+        TEditfrm edit(mainWindow.Player(), row->Item, &mainWindow);
+        edit.exec();
     };
     mainWindow.show();
     splash.reset();

@@ -3,6 +3,8 @@
 // A rectangle as left, top, right and bottom edges: Right and Bottom lie just outside it, so
 // the width is Right − Left. Crop rectangles, preview frames and watermark places use it.
 
+#include <QRect>
+
 struct TEdgeRect {
     int Left = 0;
     int Top = 0;
@@ -13,3 +15,11 @@ struct TEdgeRect {
     bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
     bool operator==(const TEdgeRect&) const = default;
 };
+
+inline QRect ToQRect(const TEdgeRect& r) {
+    return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
+
+inline TEdgeRect EdgeRectOf(const QRect& r) {
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}

@@ -9,7 +9,6 @@
 #include "core/U_TreelistModel.h"
 #include "engine/widgets/TPlayerDisplay.h"
 #include "shell/PlayerControls.h"
-#include "shell/U_MainIcons.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -31,18 +30,6 @@ constexpr quint32 kOutsideShading = 0xF0208ADE;
 
 QString TimeText(int64_t microseconds) {
     return FormatSeconds(microseconds / 1000000);
-}
-
-QToolButton* MakeIconButton(QWidget* parent, const char* name, TMainIcon icon,
-                            const QString& hint) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setIcon(MainIcon(icon, 20));
-    button->setIconSize(QSize(20, 20));
-    button->setToolTip(hint);
-    button->setAutoRaise(true);
-    button->setFixedSize(34, 30);
-    return button;
 }
 
 // The time of "hh:mm:ss" in microseconds; false unless it is three integers.
@@ -135,9 +122,10 @@ void TClipfrm::BuildControls() {
 
     auto* transport = new QHBoxLayout;
     transport->setSpacing(6);
-    btnPlay = MakeIconButton(Content(), "btnPlay", TMainIcon::Play, QStringLiteral("Play"));
-    btnPause = MakeIconButton(Content(), "btnPause", TMainIcon::Pause, QStringLiteral("Pause"));
-    btnStop = MakeIconButton(Content(), "btnStop", TMainIcon::Stop, QStringLiteral("Stop"));
+    btnPlay = MakeTransportButton(Content(), "btnPlay", TMainIcon::Play, QStringLiteral("Play"));
+    btnPause =
+        MakeTransportButton(Content(), "btnPause", TMainIcon::Pause, QStringLiteral("Pause"));
+    btnStop = MakeTransportButton(Content(), "btnStop", TMainIcon::Stop, QStringLiteral("Stop"));
     btnPause->hide();
     btnPlayClip =
         new TPictureButton(QStringLiteral("btnPlayClip"), QStringLiteral("Play Clip"), Content());

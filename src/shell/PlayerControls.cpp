@@ -7,6 +7,7 @@
 #include "engine/player/FFPlay.h"
 #include "engine/widgets/TPlayerDisplay.h"
 
+#include <QToolButton>
 #include <QWidget>
 
 namespace {
@@ -64,4 +65,16 @@ void PauseForDrag(int phase, bool& wasPlaying, int& toggle, QWidget* playButton,
         SetPlayToggle(toggle, playButton, pauseButton, player);
         wasPlaying = false;
     }
+}
+
+QToolButton* MakeTransportButton(QWidget* parent, const char* name, TMainIcon icon,
+                                 const QString& hint) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setIcon(MainIcon(icon, 20));
+    button->setIconSize(QSize(20, 20));
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    button->setFixedSize(34, 30);
+    return button;
 }

@@ -4,10 +4,13 @@
 // does the same way with the player and its buttons: opening a file with its log lines, the
 // play/pause toggle and pausing while a seek bar's thumb is dragged. GUI thread only.
 
+#include "shell/U_MainIcons.h"
+
 #include <QString>
 
 #include <cstdint>
 
+class QToolButton;
 class QWidget;
 class TCustomPlayer;
 class TMrvTrackbar;
@@ -29,3 +32,7 @@ void SetPlayToggle(int& toggle, QWidget* playButton, QWidget* pauseButton, TCust
 // when it ends: what was paused for the drag plays again.
 void PauseForDrag(int phase, bool& wasPlaying, int& toggle, QWidget* playButton,
                   TCustomPlayer& player, QWidget* pauseButton);
+
+// A play, pause or stop button of a player window: `icon` on a flat 34 × 30 button with `hint`.
+QToolButton* MakeTransportButton(QWidget* parent, const char* name, TMainIcon icon,
+                                 const QString& hint);

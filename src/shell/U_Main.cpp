@@ -248,6 +248,7 @@ QWidget* TMainfrm::BuildCentre(QWidget* parent) {
     connect(chkall, &QCheckBox::clicked, this, &TMainfrm::chkallClick);
     connect(btnMerge, &QToolButton::clicked, this, &TMainfrm::btnMergeClick);
     connect(btnClip, &QToolButton::clicked, this, &TMainfrm::btnClipClick);
+    connect(btnEdit, &QToolButton::clicked, this, &TMainfrm::btnEditClick);
     return centre;
 }
 
@@ -415,6 +416,7 @@ void TMainfrm::BuildMenus() {
     connect(mniRename, &QAction::triggered, this, &TMainfrm::mniRenameClick);
     connect(mniMerge, &QAction::triggered, this, &TMainfrm::btnMergeClick);
     connect(mniClip, &QAction::triggered, this, &TMainfrm::btnClipClick);
+    connect(mniEdit, &QAction::triggered, this, &TMainfrm::btnEditClick);
     connect(mniHelp, &QAction::triggered, this, &TMainfrm::mniHelpClick);
     connect(mniAbout, &QAction::triggered, this, &TMainfrm::mniAboutClick);
 }

@@ -62,6 +62,8 @@ public:
     // Opens the clip window for `owner` (a top-level item) on this window's player; the
     // clips are in ClipList() before and after.
     std::function<void(TJobRow* owner)> OpenClip;
+    // Opens the edit window for `row` on this window's player.
+    std::function<void(TJobRow* row)> OpenEdit;
 
     // Controls, named as in the design.
     TSkinImage* imgHeaderC = nullptr; // the header's middle: dragging it moves the window
@@ -115,6 +117,7 @@ public:
     void chkallClick();
     void btnMergeClick();
     void btnClipClick();
+    void btnEditClick();
     void btnChangeClick();
     void btnBrowseClick();
     void btnStartClick();

@@ -229,6 +229,18 @@ void TMainfrm::btnClipClick() {
     FList.SetFocused(owner);
 }
 
+void TMainfrm::btnEditClick() {
+    TJobRow* row = FList.GetSelectedItem();
+    if (row == nullptr)
+        return;
+    StopPreview();
+    DetachPlayerHandlers(); // the edit window takes the player over
+    if (OpenEdit)
+        OpenEdit(row);
+    AttachPlayerHandlers();
+    VSTFile->setFocus();
+}
+
 // --- Output folder and conversion ------------------------------------------------------------
 
 void TMainfrm::btnChangeClick() {
