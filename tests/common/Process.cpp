@@ -41,7 +41,7 @@ QJsonArray FFprobePackets(const QString& file, const QString& stream) {
     return QJsonDocument::fromJson(result.Out)["packets"].toArray();
 }
 
-QImage FFmpegFrameAt(const QString& file, double seconds) {
+QImage FFmpegFrameAt(const QString& file, double seconds, const QString& filter) {
     QTemporaryDir dir;
     const QString picture = dir.filePath("frame.png");
     // The first picture is read without a seek: ffmpeg's seek to 0 in an FLV file lands after
@@ -49,7 +49,10 @@ QImage FFmpegFrameAt(const QString& file, double seconds) {
     QStringList arguments{"-v", "error", "-nostdin"};
     if (seconds > 0)
         arguments << "-ss" << QString::number(seconds);
-    arguments << "-i" << file << "-frames:v"
+    arguments << "-i" << file;
+    if (!filter.isEmpty())
+        arguments << "-vf" << filter;
+    arguments << "-frames:v"
               << "1"
               << "-y" << picture;
     const TProcessResult result = RunProgram(QStringLiteral("ffmpeg"), arguments);

@@ -29,8 +29,9 @@ QJsonDocument FFprobe(const QString& file);
 // ffprobe's packets of one stream ("v:0", "a:0") with their times, for timing checks.
 QJsonArray FFprobePackets(const QString& file, const QString& stream);
 
-// Decodes one picture at `seconds` into RGB with the ffmpeg program; null on failure.
-QImage FFmpegFrameAt(const QString& file, double seconds);
+// Decodes one picture at `seconds` into RGB with the ffmpeg program, through `filter` (a -vf
+// graph) when one is given; null on failure.
+QImage FFmpegFrameAt(const QString& file, double seconds, const QString& filter = {});
 
 // The peak absolute sample (16-bit) of the first audio stream, decoded by the ffmpeg program.
 int FFmpegPeakSample(const QString& file);
