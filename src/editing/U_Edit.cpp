@@ -21,8 +21,7 @@
 
 namespace {
 
-constexpr TColorRef kDialogFace = 0x00302A26; // 0x00BBGGRR
-
+// A slider on the window's own background.
 TMrvTrackbar* MakeSlider(QWidget* parent, const char* name, int height) {
     auto* bar = new TMrvTrackbar(parent);
     bar->setObjectName(QLatin1String(name));
@@ -30,7 +29,8 @@ TMrvTrackbar* MakeSlider(QWidget* parent, const char* name, int height) {
     bar->SetShowSegment(false);
     bar->SetShowCut(false);
     bar->ShowTickColor = false;
-    bar->SetBGColor(kDialogFace);
+    const QColor face = parent->palette().color(QPalette::Window);
+    bar->SetBGColor(TColorRef(face.red() | face.green() << 8 | face.blue() << 16));
     bar->SetTickBrushColor(0xC0208ADE); // the played part
     return bar;
 }
@@ -181,6 +181,7 @@ void TEditfrm::BuildControls() {
 
     PageControl = new QTabWidget(Content());
     PageControl->setObjectName(QStringLiteral("PageControl"));
+    PageControl->setDocumentMode(true); // the pages on the window's background, like the sliders
     PageControl->addTab(BuildCropPage(), QStringLiteral("Crop   "));
     PageControl->addTab(BuildWatermarkPage(), QStringLiteral("Watermark"));
     column->addWidget(PageControl);
@@ -250,12 +251,14 @@ QWidget* TEditfrm::BuildWatermarkPage() {
     edtImage = new QLineEdit(page);
     edtImage->setObjectName(QStringLiteral("edtImage"));
     edtImage->setReadOnly(true);
+    edtImage->setMinimumWidth(200);
     btnopenPic = new QPushButton(QStringLiteral("..."), page);
     btnopenPic->setObjectName(QStringLiteral("btnopenPic"));
     btnopenPic->setToolTip(QStringLiteral("Choose the picture"));
     btnopenPic->setFixedWidth(36);
     edtText = new QLineEdit(page);
     edtText->setObjectName(QStringLiteral("edtText"));
+    edtText->setMinimumWidth(200);
     btnopenFont = new QPushButton(QStringLiteral("Font..."), page);
     btnopenFont->setObjectName(QStringLiteral("btnopenFont"));
     btnopenFont->setToolTip(QStringLiteral("Choose the font and colour of the text"));
@@ -284,6 +287,7 @@ QWidget* TEditfrm::BuildWatermarkPage() {
     grid->addWidget(edtText, 2, 1);
     grid->addWidget(btnopenFont, 2, 2);
     auto* size = new QHBoxLayout;
+    size->setSpacing(6);
     size->addWidget(lblImageSize);
     size->addWidget(ImageW);
     size->addWidget(lblImageX);

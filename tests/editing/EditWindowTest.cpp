@@ -15,6 +15,7 @@
 #include "engine/FFLoad.h"
 #include "engine/encoder/FFEncode.h"
 #include "engine/widgets/TPlayerDisplay.h"
+#include "shell/AppTheme.h"
 #include "shell/uLoadUI.h"
 
 #include "common/FakePrompts.h"
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -614,10 +616,14 @@ TEST_F(EditWindowTest, ATextWatermarkAppearsWhereThePreviewShowedIt) {
 
 // The window as a user sees it, both pages (REELCASTER_SCREENSHOT_DIR keeps pictures).
 TEST_F(EditWindowTest, WhilePlayingBothPagesShowTheirFrames) {
+    ApplyAppTheme(*qApp); // as the program looks
     TJobRow* row = Add(testmedia::kOneMinute);
     Open(row);
     DragBy(window->ardtr1, QPoint(1, 1), QPoint(40, 30));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Shows(window->imgVideo2); }, 5000));
+    // The next pictures show the crop.
+    const int64_t dragged = window->TrckVideo->Position();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->TrckVideo->Position() > dragged + 300000; }, 5000));
     EXPECT_TRUE(window->ardtr1->isVisible());
     const QByteArray screenshots = qgetenv("REELCASTER_SCREENSHOT_DIR");
     if (!screenshots.isEmpty())
