@@ -504,6 +504,26 @@ TEST_F(MainWindowTest, ClipLendsThePlayerForTheOwnerOfTheFocusedRow) {
     EXPECT_EQ(List().SelectedCount(), 1);
 }
 
+// Edit, by button and menu, opens the edit window for the selected row with the player to
+// itself; afterwards the preview has its player back.
+TEST_F(MainWindowTest, EditLendsThePlayerForTheSelectedRow) {
+    AddMedia(testmedia::kH264Aac);
+    TJobRow* second = AddMedia(testmedia::kMpeg4Mp3Avi);
+    Select({second});
+    QList<const TJobRow*> opened;
+    bool playerLent = false;
+    window->OpenEdit = [&](TJobRow* row) {
+        opened << row;
+        playerLent = !window->Player().OnPosition && !window->Player().OnState;
+    };
+    ASSERT_TRUE(window->btnEdit->isEnabled());
+    window->btnEdit->click();
+    window->mniEdit->trigger();
+    EXPECT_EQ(opened, (QList<const TJobRow*>{second, second}));
+    EXPECT_TRUE(playerLent);
+    EXPECT_TRUE(window->Player().OnPosition && window->Player().OnState) << "given back";
+}
+
 TEST_F(MainWindowTest, OptionsOpensTheOptionsWindow) {
     QString shown;
     QTimer::singleShot(0, [&] {
