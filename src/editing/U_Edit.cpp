@@ -352,6 +352,12 @@ void TEditfrm::PlayerFileOpen(int64_t duration, int& screenWidth, int& screenHei
 void TEditfrm::LayoutAfterOpen() {
     if (FClosing || FReady)
         return;
+    if (!FInputFit.Valid()) {
+        // Sound only: there is no picture to crop or to mark.
+        ardtr1->hide();
+        PageControl->setEnabled(false);
+        return;
+    }
     ardtr2->SetArea(ToQRect(FOutputFit.Display));
     ardtr1->SetArea(ToQRect(FInputFit.Display));
     InitCropPage();

@@ -177,6 +177,11 @@ protected:
         prompts.PictureToOpen = path;
         window->btnopenPic->click();
     }
+    void TurnOnText() {
+        window->PageControl->setCurrentIndex(1);
+        window->chkStartup->click();
+        window->rbText->click();
+    }
     // Converts the checked items with the conversion window, as Start does.
     void Convert() {
         NoShutdown shutdown;
@@ -434,9 +439,7 @@ TEST_F(EditWindowTest, ATextWatermarkTakesTheChosenFont) {
     TJobRow* row = Add(testmedia::kH264Aac);
     Open(row);
     PauseShowingPictures();
-    window->PageControl->setCurrentIndex(1);
-    window->chkStartup->click();
-    window->rbText->click();
+    TurnOnText();
     EXPECT_FALSE(window->rbimage->isChecked());
     EXPECT_FALSE(window->ImageW->isVisible());
     EXPECT_FALSE(window->ardtr2->isVisible()) << "no text yet";
@@ -504,6 +507,32 @@ TEST_F(EditWindowTest, AnUnreadablePictureIsSaidAndNotStored) {
     Close(true);
     EXPECT_TRUE(row->Item.WaterMark.PictureFile.isEmpty());
     EXPECT_NE(row->Item.WaterMarkType, wmPicture);
+}
+
+// Without a picture to show (a sound file, a source gone since it was added) the window edits
+// nothing, and its OK keeps what the item had.
+TEST_F(EditWindowTest, WithoutAPictureNothingIsEditedNorLost) {
+    TJobRow* sound = Add(testmedia::kAudioOnly);
+    TJobRow* gone = Add(testmedia::kH264Aac);
+    gone->Item.InputOptions.FileName = folder + "gone.mp4";
+    for (TJobRow* row : {sound, gone}) {
+        row->Item.CropEnabled = true;
+        row->Item.CropRect = {10, 10, 100, 100};
+        row->Item.WaterMarkType = wmText;
+        window = std::make_unique<TEditfrm>(player, row->Item);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        if (row == sound)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !window->PageControl->isEnabled(); }, 5000));
+        else
+            EXPECT_TRUE(prompts.Calls.last().startsWith("Error: "))
+                << prompts.Calls.join("; ").toStdString();
+        EXPECT_FALSE(window->Ready());
+        Close(true);
+        EXPECT_TRUE(row->Item.CropEnabled);
+        EXPECT_EQ(row->Item.CropRect, (TEdgeRect{10, 10, 100, 100}));
+        EXPECT_EQ(row->Item.WaterMarkType, wmText);
+    }
 }
 
 // --- What converts is what the previews showed ---------------------------------------------
@@ -576,9 +605,7 @@ TEST_F(EditWindowTest, ATextWatermarkAppearsWhereThePreviewShowedIt) {
     TJobRow* row = Add(testmedia::kH264Aac);
     Open(row);
     PauseShowingPictures();
-    window->PageControl->setCurrentIndex(1);
-    window->chkStartup->click();
-    window->rbText->click();
+    TurnOnText();
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSize(28);
     font.setBold(true);
