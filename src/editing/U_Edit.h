@@ -181,9 +181,9 @@ private:
     TFileOption& FItem;
     QSize FSource; // upright, square pixels
     QSize FOutput;
-    TFrameFit FInputFit;    // GUI thread's copy; FView holds the video thread's
-    TFrameFit FOutputFit;   //
-    TEdgeRect FMinimumCrop; // the smallest crop frame in source pixels (at the box origin)
+    // The GUI thread's fits; FView holds the video thread's copies.
+    TFrameFit FInputFit;
+    TFrameFit FOutputFit;
 
     mutable std::mutex FDrawLock;
     TPreviewLayout FView;    // FDrawLock

@@ -41,13 +41,13 @@ void TEditfrm::SetCropFrame(const TEdgeRect& frame) {
 void TEditfrm::InitCropPage() {
     const TEdgeRect whole{0, 0, FSource.width(), FSource.height()};
     // The smallest frame, in source pixels: the spin edits leave room for it.
-    FMinimumCrop = DisplayToFrame(FInputFit, {0, 0, kMinimumFrame, kMinimumFrame});
+    const TEdgeRect minimum = DisplayToFrame(FInputFit, {0, 0, kMinimumFrame, kMinimumFrame});
     FUpdating = true;
     // At least one pixel: an empty crop leaves nothing to convert.
     edtwidth->setRange(std::min(1, whole.Right), whole.Right);
     edtheight->setRange(std::min(1, whole.Bottom), whole.Bottom);
-    edtleft->setRange(0, std::max(0, whole.Right - FMinimumCrop.Width()));
-    edttop->setRange(0, std::max(0, whole.Bottom - FMinimumCrop.Height()));
+    edtleft->setRange(0, std::max(0, whole.Right - minimum.Width()));
+    edttop->setRange(0, std::max(0, whole.Bottom - minimum.Height()));
     FUpdating = false;
 
     const TEdgeRect& stored = FItem.CropRect;
