@@ -66,6 +66,19 @@ TEdgeRect FrameToDisplay(const TFrameFit& fit, const TEdgeRect& frame) {
             Nearest(frame.Right * scaleX + d.Left), Nearest(frame.Bottom / fit.RatioY)};
 }
 
+TEdgeRect MapBetweenFits(const TFrameFit& from, const TFrameFit& to, const TEdgeRect& display) {
+    if (!from.Valid() || !to.Valid())
+        return display;
+    const TEdgeRect& a = from.Display;
+    const TEdgeRect& b = to.Display;
+    const double scaleX = double(b.Width()) / a.Width();
+    const double scaleY = double(b.Height()) / a.Height();
+    return {Nearest((display.Left - a.Left) * scaleX + b.Left),
+            Nearest((display.Top - a.Top) * scaleY + b.Top),
+            Nearest((display.Right - a.Left) * scaleX + b.Left),
+            Nearest((display.Bottom - a.Top) * scaleY + b.Top)};
+}
+
 int DisplayFontSize(const TFrameFit& fit, int frameSize) {
     if (!fit.Valid())
         return frameSize;

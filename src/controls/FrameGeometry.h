@@ -9,6 +9,9 @@
 
 #include <QSize>
 
+// The edit window's previews, where the watermark's view rectangles are kept.
+inline constexpr QSize kWatermarkPreviewBox{360, 220};
+
 // A frame of Sw × Sh fitted into a box of Bw × Bh.
 struct TFrameFit {
     QSize Frame;
@@ -29,6 +32,9 @@ TEdgeRect FitFrameInto(const QSize& frame, const TEdgeRect& box);
 TEdgeRect DisplayToFrame(const TFrameFit& fit, const TEdgeRect& display);
 // Frame pixels to box pixels.
 TEdgeRect FrameToDisplay(const TFrameFit& fit, const TEdgeRect& frame);
+// A rectangle shown in one fit's display moved to the same place of another fit's display
+// (the frame's size changed; the box did not).
+TEdgeRect MapBetweenFits(const TFrameFit& from, const TFrameFit& to, const TEdgeRect& display);
 // A font size chosen for the frame as it looks in the display rectangle.
 int DisplayFontSize(const TFrameFit& fit, int frameSize);
 

@@ -4,6 +4,7 @@
 // the width is Right − Left. Crop rectangles, preview frames and watermark places use it.
 
 #include <QRect>
+#include <QString>
 
 struct TEdgeRect {
     int Left = 0;
@@ -22,4 +23,9 @@ inline QRect ToQRect(const TEdgeRect& r) {
 
 inline TEdgeRect EdgeRectOf(const QRect& r) {
     return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+// "left, top , right, bottom", as the activity log shows rectangles.
+inline QString LogRectText(const TEdgeRect& r) {
+    return QString::asprintf("%d, %d , %d, %d", r.Left, r.Top, r.Right, r.Bottom);
 }

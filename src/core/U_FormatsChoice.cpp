@@ -50,8 +50,52 @@ bool ProfileChoice(int row, TFormatChoice& choice, QString* error) {
     return true;
 }
 
+namespace {
+
+// The engine values of a choice's number entries.
+struct TChoiceNumbers {
+    int VideoBitrate = 0;
+    int AudioBitrate = 0;
+    int AudioSampleRate = 0;
+};
+
+bool ReadNumbers(const TFormatChoice& choice, TChoiceNumbers& numbers, QString* error) {
+    const struct {
+        const QString& Entry;
+        int* Value;
+        bool SampleRate;
+        bool Audio;
+    } fields[] = {{choice.VideoBitRate, &numbers.VideoBitrate, false, false},
+                  {choice.AudioBitRate, &numbers.AudioBitrate, false, true},
+                  {choice.SampleRate, &numbers.AudioSampleRate, true, true}};
+    for (const auto& field : fields) {
+        if (field.Audio && !choice.EnableAudio)
+            continue; // kept as they are
+        bool ok = false;
+        *field.Value = field.SampleRate ? SampleRateOfEntry(field.Entry, &ok)
+                                        : BitRateOfEntry(field.Entry, &ok);
+        if (!ok) {
+            *error =
+                QStringLiteral("'%1' is not a valid integer value").arg(LeadingWord(field.Entry));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool CheckFormatChoice(const TFormatChoice& choice, QString* error) {
+    TChoiceNumbers numbers;
+    return ReadNumbers(choice, numbers, error);
+}
+
 bool ApplyFormatChoice(const TFormatChoice& choice, TJobList& list, TJobRow& row,
                        const QString& outputFolder, QString* error) {
+    // Every entry is read before anything is written: a bad one changes nothing.
+    TChoiceNumbers numbers;
+    if (!ReadNumbers(choice, numbers, error))
+        return false;
     TFileOption& item = row.Item;
     TOutputOptions& output = item.OutputOptions;
     output.DisableAudio = !choice.EnableAudio;
@@ -67,31 +111,15 @@ bool ApplyFormatChoice(const TFormatChoice& choice, TJobList& list, TJobRow& row
     }
     output.VideoCodec = VideoCodecOfEntry(choice.VideoEncoder);
     output.FrameRate = FrameRateOfEntry(choice.FrameRate);
-    bool ok = false;
-    output.VideoBitrate = BitRateOfEntry(choice.VideoBitRate, &ok);
-    if (!ok) {
-        *error = QStringLiteral("'%1' is not a valid integer value")
-                     .arg(LeadingWord(choice.VideoBitRate));
-        return false;
-    }
+    output.VideoBitrate = numbers.VideoBitrate;
     item.OutputFrameSize = choice.Width + QLatin1Char('x') + choice.Height;
     if (choice.EnableAudio) {
         output.AudioCodec = AudioCodecOfEntry(choice.AudioEncoder);
         output.AudioChannels = ChannelsOfEntry(choice.Channels);
-        output.AudioBitrate = BitRateOfEntry(choice.AudioBitRate, &ok);
-        if (!ok) {
-            *error = QStringLiteral("'%1' is not a valid integer value")
-                         .arg(LeadingWord(choice.AudioBitRate));
-            return false;
-        }
-        output.AudioSampleRate = SampleRateOfEntry(choice.SampleRate, &ok);
-        if (!ok) {
-            *error = QStringLiteral("'%1' is not a valid integer value")
-                         .arg(LeadingWord(choice.SampleRate));
-            return false;
-        }
+        output.AudioBitrate = numbers.AudioBitrate;
+        output.AudioSampleRate = numbers.AudioSampleRate;
         output.AudioVolume = choice.Volume.toInt();
-        output.DisableAudio = false;
     }
+    list.ItemChanged(&row);
     return true;
 }

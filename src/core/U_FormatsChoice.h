@@ -29,8 +29,11 @@ struct TFormatChoice {
 // no such row or a position is not a number inside its list.
 bool ProfileChoice(int row, TFormatChoice& choice, QString* error);
 
+// False with `error` when an entry that must give a number (bit rates, sample rate) does not.
+bool CheckFormatChoice(const TFormatChoice& choice, QString* error);
+
 // Applies the choice to the row's item; a new container gives it a new unique output name in
-// `outputFolder`. False with `error` when a number entry is not a number (fields applied
-// before it keep their new values).
+// `outputFolder`. With audio disabled the item's audio values stay for later. False with
+// `error`, and the item unchanged, when CheckFormatChoice fails.
 bool ApplyFormatChoice(const TFormatChoice& choice, TJobList& list, TJobRow& row,
                        const QString& outputFolder, QString* error);

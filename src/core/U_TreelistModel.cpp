@@ -111,6 +111,11 @@ void TJobList::RowChanged(const TJobRow* row) {
     emit dataChanged(IndexOf(row, 0), IndexOf(row, ColumnCount - 1));
 }
 
+void TJobList::ItemChanged(const TJobRow* row) {
+    if (RowNumber(row) >= 0)
+        RowChanged(row);
+}
+
 void TJobList::Clear() {
     beginResetModel();
     FRows.clear();

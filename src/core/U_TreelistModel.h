@@ -102,6 +102,10 @@ public:
 
     QString ColumnText(const TJobRow* row, int column) const;
 
+    // Tells the views that a row's item was changed from outside the list (nothing for a row
+    // that is not in it).
+    void ItemChanged(const TJobRow* row);
+
 signals:
     // The model changed which rows are selected or focused; views follow.
     void SelectionChangedHere();

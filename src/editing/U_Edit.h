@@ -42,7 +42,7 @@ class TEditfrm : public TSkinnedDialog {
     Q_OBJECT
 
 public:
-    static constexpr QSize kPreviewBox{360, 220};
+    static constexpr QSize kPreviewBox = kWatermarkPreviewBox;
     static constexpr int kFrameBorder = 3;                 // the area editors' BorderFrameSize
     static constexpr int kMinimumFrame = 6 * kFrameBorder; // preview pixels
     static constexpr int kDefaultFontSize = 24;
@@ -209,6 +209,3 @@ private:
     QPixmap FPicture;
     TEdgeRect FWaterRect; // output pixels
 };
-
-// "left, top , right, bottom" as the log shows rectangles.
-QString LogRectText(const TEdgeRect& r);

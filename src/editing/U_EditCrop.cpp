@@ -16,10 +16,6 @@ const QColor kBarColour(0x10, 0x10, 0x10); // beside a cropped picture of anothe
 
 } // namespace
 
-QString LogRectText(const TEdgeRect& r) {
-    return QString::asprintf("%d, %d , %d, %d", r.Left, r.Top, r.Right, r.Bottom);
-}
-
 bool TEditfrm::CropActive() const {
     std::lock_guard lock(FDrawLock);
     return FView.CropActive;

@@ -195,6 +195,7 @@ QWidget* TMainfrm::BuildOperationBar(QWidget* parent) {
 
     connect(btnAdd, &QToolButton::clicked, this, &TMainfrm::btnAddClick);
     connect(btnOption, &QToolButton::clicked, this, &TMainfrm::btnOptionClick);
+    connect(btnFormats, &QToolButton::clicked, this, &TMainfrm::btnFormatsClick);
     connect(btnHelp, &QToolButton::clicked, this,
             [this] { PmHelp->popup(btnHelp->mapToGlobal(QPoint(0, btnHelp->height()))); });
     return bar;
@@ -417,6 +418,8 @@ void TMainfrm::BuildMenus() {
     connect(mniMerge, &QAction::triggered, this, &TMainfrm::btnMergeClick);
     connect(mniClip, &QAction::triggered, this, &TMainfrm::btnClipClick);
     connect(mniEdit, &QAction::triggered, this, &TMainfrm::btnEditClick);
+    connect(mniFormats, &QAction::triggered, this, &TMainfrm::btnFormatsClick);
+    connect(mniFile, &QAction::triggered, this, &TMainfrm::mniFileClick);
     connect(mniHelp, &QAction::triggered, this, &TMainfrm::mniHelpClick);
     connect(mniAbout, &QAction::triggered, this, &TMainfrm::mniAboutClick);
 }

@@ -118,6 +118,8 @@ public:
     void btnMergeClick();
     void btnClipClick();
     void btnEditClick();
+    void btnFormatsClick();
+    void mniFileClick();
     void btnChangeClick();
     void btnBrowseClick();
     void btnStartClick();

@@ -8,7 +8,9 @@
 #include "core/PromptService.h"
 #include "core/U_Treelist.h"
 #include "core/U_TreelistFormat.h"
+#include "formats/U_Formats.h"
 #include "shell/U_AddFile.h"
+#include "shell/U_FileProperties.h"
 #include "shell/U_MainList.h"
 #include "shell/U_about.h"
 #include "shell/U_option.h"
@@ -239,6 +241,26 @@ void TMainfrm::btnEditClick() {
         OpenEdit(row);
     AttachPlayerHandlers();
     VSTFile->setFocus();
+}
+
+void TMainfrm::btnFormatsClick() {
+    TJobRow* row = FList.GetSelectedItem();
+    if (row == nullptr)
+        return;
+    if (PlayToggle == 1)
+        btnPauseClick();
+    TFormatsfrm formats(FList, *row, edtoutput->text(), this);
+    formats.exec();
+}
+
+void TMainfrm::mniFileClick() {
+    const TJobRow* row = FList.GetSelectedItem();
+    if (row == nullptr)
+        return;
+    if (PlayToggle == 1)
+        btnPauseClick();
+    TFilePropertiesFrm properties(row->Item, FFEncoder.Decoder(), this);
+    properties.exec();
 }
 
 // --- Output folder and conversion ------------------------------------------------------------

@@ -6,8 +6,6 @@
 
 #include "controls/AreaEditor.h"
 #include "controls/MrvTrackbar.h"
-#include "conversion/U_Converting.h"
-#include "conversion/U_shutDownRequest.h"
 #include "core/AppSettings.h"
 #include "core/MrvLog.h"
 #include "core/U_TreelistModel.h"
@@ -18,6 +16,7 @@
 #include "shell/AppTheme.h"
 #include "shell/uLoadUI.h"
 
+#include "common/Conversion.h"
 #include "common/FakePrompts.h"
 #include "common/MouseDrag.h"
 #include "common/Process.h"
@@ -40,17 +39,11 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 #include <optional>
 
 namespace {
-
-class NoShutdown : public ISystemShutdown {
-public:
-    bool PowerOff(QString*) override { return false; }
-};
 
 std::string Text(const TEdgeRect& r) {
     return std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) +
@@ -182,22 +175,7 @@ protected:
         window->chkStartup->click();
         window->rbText->click();
     }
-    // Converts the checked items with the conversion window, as Start does.
-    void Convert() {
-        NoShutdown shutdown;
-        TConvertingfrm conversion(nullptr, list, shutdown, [] {});
-        bool timedOut = false;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [&] {
-            timedOut = true;
-            conversion.Encoder().Stop(true);
-            conversion.done(QDialog::Rejected);
-        });
-        guard.start(60000);
-        conversion.exec();
-        ASSERT_FALSE(timedOut);
-    }
+    void Convert() { ASSERT_TRUE(ConvertCheckedItems(list)); }
 
     QTemporaryDir home;
     const QString folder = home.path() + "/";
