@@ -8,6 +8,7 @@
 #include "core/U_TreelistModel.h"
 #include "engine/FFLoad.h"
 #include "engine/probe/FFDecode.h"
+#include "shell/AppTheme.h"
 #include "shell/uLoadUI.h"
 
 #include "common/Conversion.h"
@@ -17,9 +18,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -59,7 +62,11 @@ protected:
     void Open(TJobRow* row) {
         window = std::make_unique<TFormatsfrm>(list, *row, folder);
         window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        // The size fields follow each other only while typed into, so the window needs the
+        // keyboard (offscreen it gets it; under a bare X server it may not).
+        window->activateWindow();
+        QTest::qWaitForWindowActive(window.get());
     }
     // A user's pick in a list.
     static void Pick(QComboBox* list, const QString& entry) {
@@ -426,4 +433,15 @@ TEST_F(FormatsWindowTest, EveryChoiceConvertsIntoWhatItSays) {
     EXPECT_EQ(audio.Channels, 1);
     EXPECT_EQ(audio.SampleRate, 22050);
     decoder.CloseFile();
+}
+
+// The window as a user sees it (REELCASTER_SCREENSHOT_DIR keeps a picture).
+TEST_F(FormatsWindowTest, AsAUserSeesIt) {
+    ApplyAppTheme(*qApp);
+    Open(Add());
+    Pick(window->cbbFormat, "MP4 MPEG-4 for phones and tablets");
+    EXPECT_TRUE(window->gprVideo->isVisible() && window->gprAudio->isVisible());
+    const QByteArray screenshots = qgetenv("REELCASTER_SCREENSHOT_DIR");
+    if (!screenshots.isEmpty())
+        window->grab().save(QString::fromLocal8Bit(screenshots) + "/formats.png");
 }

@@ -524,6 +524,34 @@ TEST_F(MainWindowTest, EditLendsThePlayerForTheSelectedRow) {
     EXPECT_TRUE(window->Player().OnPosition && window->Player().OnState) << "given back";
 }
 
+// Formats (button and menu) and File Properties open their windows for the selected row,
+// and nothing without one.
+TEST_F(MainWindowTest, FormatsAndFilePropertiesOpenForTheSelectedRow) {
+    const auto opened = [](const std::function<void()>& command) {
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                shown = QString::fromLatin1(modal->metaObject()->className());
+                modal->close();
+            }
+        });
+        command();
+        QApplication::processEvents();
+        return shown;
+    };
+    const std::function<void()> formatsButton = [&] { window->btnFormatsClick(); };
+    const std::function<void()> formatsMenu = [&] { window->mniFormats->trigger(); };
+    const std::function<void()> properties = [&] { window->mniFile->trigger(); };
+    AddMedia(testmedia::kH264Aac);
+    Select({});
+    for (const auto& command : {formatsButton, properties})
+        EXPECT_EQ(opened(command), "");
+    Select({List().TopLevel(0)});
+    EXPECT_EQ(opened(formatsButton), "TFormatsfrm");
+    EXPECT_EQ(opened(formatsMenu), "TFormatsfrm");
+    EXPECT_EQ(opened(properties), "TFilePropertiesFrm");
+}
+
 TEST_F(MainWindowTest, OptionsOpensTheOptionsWindow) {
     QString shown;
     QTimer::singleShot(0, [&] {
