@@ -186,14 +186,7 @@ void TEditfrm::BuildControls() {
     PageControl->addTab(BuildWatermarkPage(), QStringLiteral("Watermark"));
     column->addWidget(PageControl);
 
-    auto* bottom = new QHBoxLayout;
-    btnOK = new TPictureButton(QStringLiteral("btnOK"), QStringLiteral("OK"), Content());
-    btnCancel =
-        new TPictureButton(QStringLiteral("btnCancel"), QStringLiteral("Cancel"), Content());
-    bottom->addStretch(1);
-    bottom->addWidget(btnOK);
-    bottom->addWidget(btnCancel);
-    column->addLayout(bottom);
+    AddOkCancelRow(column, btnOK, btnCancel);
 
     connect(btnPlay, &QToolButton::clicked, this, &TEditfrm::btnPlayClick);
     connect(btnpause, &QToolButton::clicked, this, &TEditfrm::btnpauseClick);

@@ -127,14 +127,7 @@ void TFormatsfrm::BuildControls() {
     groups->addWidget(gprAudio);
     column->addLayout(groups);
 
-    auto* bottom = new QHBoxLayout;
-    btnOK = new TPictureButton(QStringLiteral("btnOK"), QStringLiteral("OK"), Content());
-    btnCancel =
-        new TPictureButton(QStringLiteral("btnCancel"), QStringLiteral("Cancel"), Content());
-    bottom->addStretch(1);
-    bottom->addWidget(btnOK);
-    bottom->addWidget(btnCancel);
-    column->addLayout(bottom);
+    AddOkCancelRow(column, btnOK, btnCancel);
 }
 
 void TFormatsfrm::ConnectControls() {

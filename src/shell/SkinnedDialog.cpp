@@ -117,6 +117,17 @@ TSkinnedDialog::TSkinnedDialog(QWidget* parent, const QString& title, int sets, 
     grid->addWidget(bottomRight, 2, 2);
 }
 
+void TSkinnedDialog::AddOkCancelRow(QBoxLayout* column, TPictureButton*& ok,
+                                    TPictureButton*& cancel) {
+    auto* row = new QHBoxLayout;
+    ok = new TPictureButton(QStringLiteral("btnOK"), QStringLiteral("OK"), Content());
+    cancel = new TPictureButton(QStringLiteral("btnCancel"), QStringLiteral("Cancel"), Content());
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    column->addLayout(row);
+}
+
 void TSkinnedDialog::showEvent(QShowEvent* event) {
     const bool first = !FShown;
     if (first) {

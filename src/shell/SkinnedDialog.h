@@ -9,6 +9,7 @@
 
 #include <QDialog>
 
+class QBoxLayout;
 class QLabel;
 
 class TSkinnedDialog : public QDialog {
@@ -27,6 +28,8 @@ public:
     static constexpr int kCornerRadius = 15;
 
 protected:
+    // A row at the end of `column` with OK and Cancel picture buttons at its right end.
+    void AddOkCancelRow(QBoxLayout* column, TPictureButton*& ok, TPictureButton*& cancel);
     void showEvent(QShowEvent* event) override;
     // Once, when the window is first shown (after its skin is loaded); a restore from
     // minimised does not call it again.

@@ -119,6 +119,13 @@ protected:
         ASSERT_TRUE(player.Opened()) << prompts.Calls.join("; ").toStdString();
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->Ready(); }, 5000));
     }
+    // The window open on a new item of the test file, paused on a picture.
+    TJobRow* OpenPaused() {
+        TJobRow* row = Add(testmedia::kH264Aac);
+        Open(row);
+        PauseShowingPictures();
+        return row;
+    }
     // Pauses once both previews show a picture, and waits for the pictures the player still
     // decodes ahead after a pause.
     void PauseShowingPictures() {
@@ -230,9 +237,7 @@ TEST_F(EditWindowTest, OpensOnTheWholePictureAndFeedsBothPreviews) {
 }
 
 TEST_F(EditWindowTest, DraggingTheCropFrameCropsAndShowsItAtOnceWhilePaused) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     const QImage before = window->imgVideo2->Picture();
     // The right edge's handle, dragged to the middle of the picture.
     DragBy(window->ardtr1, QPoint(window->ardtr1->width() - 1, window->ardtr1->height() / 2),
@@ -263,9 +268,7 @@ TEST_F(EditWindowTest, DraggingTheCropFrameCropsAndShowsItAtOnceWhilePaused) {
 }
 
 TEST_F(EditWindowTest, TypedCropValuesMoveTheFrameAndAreKeptExactly) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     const struct {
         QSpinBox* edit;
         int value;
@@ -305,9 +308,7 @@ TEST_F(EditWindowTest, TypedCropValuesMoveTheFrameAndAreKeptExactly) {
 }
 
 TEST_F(EditWindowTest, OkStoresTheCropAndReopeningShowsItAgain) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     window->edtleft->setValue(30);
     window->edttop->setValue(30);
     DragBy(window->ardtr1, QPoint(window->ardtr1->width() / 2, window->ardtr1->height() / 2),
@@ -355,9 +356,7 @@ TEST_F(EditWindowTest, CancelLeavesTheItemAsItWas) {
 }
 
 TEST_F(EditWindowTest, APictureWatermarkIsPlacedInOutputPixels) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     const QString picture = WritePicture("mark.png", {40, 20}, Qt::red);
     ChoosePicture(picture);
     EXPECT_TRUE(prompts.Calls.contains("OpenPicture: "));
@@ -414,9 +413,7 @@ TEST_F(EditWindowTest, APictureWatermarkIsPlacedInOutputPixels) {
 }
 
 TEST_F(EditWindowTest, ATextWatermarkTakesTheChosenFont) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     TurnOnText();
     EXPECT_FALSE(window->rbimage->isChecked());
     EXPECT_FALSE(window->ImageW->isVisible());
@@ -516,9 +513,7 @@ TEST_F(EditWindowTest, WithoutAPictureNothingIsEditedNorLost) {
 // --- What converts is what the previews showed ---------------------------------------------
 
 TEST_F(EditWindowTest, ACroppedQuarterFillsTheOutput) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     window->edtwidth->setValue(160);
     window->edtheight->setValue(120);
     window->edtleft->setValue(160);
@@ -549,9 +544,7 @@ TEST_F(EditWindowTest, ACroppedQuarterFillsTheOutput) {
 }
 
 TEST_F(EditWindowTest, APictureWatermarkLandsWhereItWasPlaced) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     ChoosePicture(WritePicture("red.png", {64, 64}, Qt::red));
     window->ImageW->setValue(40);
     window->ImageH->setValue(20);
@@ -580,9 +573,7 @@ TEST_F(EditWindowTest, APictureWatermarkLandsWhereItWasPlaced) {
 }
 
 TEST_F(EditWindowTest, ATextWatermarkAppearsWhereThePreviewShowedIt) {
-    TJobRow* row = Add(testmedia::kH264Aac);
-    Open(row);
-    PauseShowingPictures();
+    TJobRow* row = OpenPaused();
     TurnOnText();
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSize(28);
