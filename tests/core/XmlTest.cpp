@@ -150,3 +150,38 @@ TEST(FormatProfiles, ApplyingAProfileToAnItem) {
     EXPECT_EQ(fresh.Item.OutputOptions.FileName, "/out/a.flv");
     EXPECT_EQ(fresh.Item.OutputOptions.FrameRate, "30");
 }
+
+TEST(FormatProfiles, ABadNumberEntryLeavesTheItemAsItWas) {
+    ASSERT_TRUE(LoadFormatProfiles(kShippedFile));
+    TJobList list;
+    TJobRow row;
+    row.Item.InputOptions.FileName = "/src/talk.mkv";
+    SetItemDefaults(row.Item, "640x360");
+    row.Item.OutputOptions.FileName = "/out/talk.flv";
+    const TFileOption before = row.Item;
+    TFormatChoice choice;
+    QString error;
+    ASSERT_TRUE(ProfileChoice(2, choice, &error));
+    choice.Width = "320";
+    choice.Height = "180";
+    choice.Volume = "100";
+    for (QString* entry : {&choice.AudioBitRate, &choice.SampleRate, &choice.VideoBitRate}) {
+        const QString good = *entry;
+        *entry = "many Kbps";
+        EXPECT_FALSE(ApplyFormatChoice(choice, list, row, "/out/", &error));
+        EXPECT_EQ(error, "'many' is not a valid integer value");
+        EXPECT_EQ(row.Item.FormatIndex, before.FormatIndex);
+        EXPECT_EQ(row.Item.OutputFrameSize, before.OutputFrameSize);
+        EXPECT_EQ(row.Item.OutputOptions.FileName, before.OutputOptions.FileName);
+        EXPECT_EQ(row.Item.OutputOptions.VideoCodec, before.OutputOptions.VideoCodec);
+        EXPECT_EQ(row.Item.OutputOptions.AudioCodec, before.OutputOptions.AudioCodec);
+        EXPECT_EQ(row.Item.OutputOptions.AudioVolume, before.OutputOptions.AudioVolume);
+        *entry = good;
+    }
+    // With audio off its entries are not read: they are not applied either.
+    choice.EnableAudio = false;
+    choice.AudioBitRate = "many Kbps";
+    EXPECT_TRUE(ApplyFormatChoice(choice, list, row, "/out/", &error)) << error.toStdString();
+    EXPECT_TRUE(row.Item.OutputOptions.DisableAudio);
+    EXPECT_EQ(row.Item.OutputOptions.AudioBitrate, before.OutputOptions.AudioBitrate);
+}
