@@ -3,7 +3,7 @@
 # 512 kbit/s and 30 fps, MP3 96 kbit/s 44100 Hz stereo, scaled to the source size) against the
 # ffmpeg program with the same settings.
 #   bench/convert_bench.sh          (RUNS=n for more repetitions, BUILD_DIR=… for another tree)
-# A job item's conversion decodes and encodes on one thread, so ffmpeg is given -threads 1 too.
+# ffmpeg is given -threads 1 (bench/cores_bench.sh compares both with automatic threads).
 # Goal: ours / ffmpeg at most 1.05 in wall time.
 set -eu
 . "$(dirname "$0")/common.sh"

@@ -60,6 +60,12 @@ TFormatsfrm::TFormatsfrm(TJobList& list, TJobRow& row, const QString& outputFold
     CentreOnDesktop(this);
 }
 
+TFormatsfrm::~TFormatsfrm() {
+    // Hiding moves the focus: leaving the volume field must not reach a half-destroyed window.
+    disconnect(edtVolume, nullptr, this, nullptr);
+    hide();
+}
+
 // --- Building ----------------------------------------------------------------------------------
 
 void TFormatsfrm::BuildControls() {

@@ -32,6 +32,7 @@ public:
     // `row` is the item edited; a new output name goes into `outputFolder`.
     TFormatsfrm(TJobList& list, TJobRow& row, const QString& outputFolder,
                 QWidget* parent = nullptr);
+    ~TFormatsfrm() override;
 
     // Controls, named as in the design.
     QComboBox* cbbFormat = nullptr;

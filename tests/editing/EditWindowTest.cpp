@@ -237,7 +237,7 @@ TEST_F(EditWindowTest, OpensOnTheWholePictureAndFeedsBothPreviews) {
 }
 
 TEST_F(EditWindowTest, DraggingTheCropFrameCropsAndShowsItAtOnceWhilePaused) {
-    TJobRow* row = OpenPaused();
+    OpenPaused();
     const QImage before = window->imgVideo2->Picture();
     // The right edge's handle, dragged to the middle of the picture.
     DragBy(window->ardtr1, QPoint(window->ardtr1->width() - 1, window->ardtr1->height() / 2),
@@ -613,8 +613,7 @@ TEST_F(EditWindowTest, ATextWatermarkAppearsWhereThePreviewShowedIt) {
 // The window as a user sees it, both pages (REELCASTER_SCREENSHOT_DIR keeps pictures).
 TEST_F(EditWindowTest, WhilePlayingBothPagesShowTheirFrames) {
     ApplyAppTheme(*qApp); // as the program looks
-    TJobRow* row = Add(testmedia::kOneMinute);
-    Open(row);
+    Open(Add(testmedia::kOneMinute));
     DragBy(window->ardtr1, QPoint(1, 1), QPoint(40, 30));
     // The next pictures show the crop.
     const int64_t dragged = window->TrckVideo->Position();
@@ -629,7 +628,7 @@ TEST_F(EditWindowTest, WhilePlayingBothPagesShowTheirFrames) {
     window->edtWaterV->setValue(150);
     EXPECT_TRUE(window->ardtr2->isVisible());
     EXPECT_TRUE(window->Playing());
-    QTest::qWaitFor([&] { return window->TrckVideo->Position() > 2000000; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->TrckVideo->Position() > 2000000; }, 5000));
     if (!screenshots.isEmpty())
         window->grab().save(QString::fromLocal8Bit(screenshots) + "/edit-watermark.png");
 }

@@ -66,7 +66,7 @@ protected:
         // The size fields follow each other only while typed into, so the window needs the
         // keyboard (offscreen it gets it; under a bare X server it may not).
         window->activateWindow();
-        QTest::qWaitForWindowActive(window.get());
+        (void)QTest::qWaitForWindowActive(window.get());
     }
     // A user's pick in a list.
     static void Pick(QComboBox* list, const QString& entry) {

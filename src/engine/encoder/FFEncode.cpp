@@ -3,6 +3,8 @@
 #include "engine/FFLoad.h"
 #include "engine/FFmpegException.h"
 
+#include <algorithm>
+
 namespace {
 
 TPreviewerFactory& DefaultPreviewerFactory() {
@@ -227,6 +229,9 @@ void TCustomEncoder::StartNext() {
         --FTasksToStart;
     }
     job->ProgressInterval = int64_t(FProgressInterval) * 1000;
+    // Tasks running at once share the cores rather than each taking all of them.
+    const int atOnce = FThreaded ? std::max(1, std::min(FParallel, TaskCount())) : 1;
+    job->AutomaticThreads = std::max(1, TCustomFFmpeg::MachineThreads() / atOnce);
     job->Start(FThreaded, ThreadPriority);
     // A task that follows one ending during a pause waits for Resume like the others.
     if (FThreaded && FPaused)

@@ -163,9 +163,13 @@ public:
     int64_t ExpectedTotalDuration() const { return FExpectedTotalDuration; }
     void SetExpectedTotalDuration(int64_t microseconds) { FExpectedTotalDuration = microseconds; }
     int64_t ProgressInterval = 500000; // µs between progress reports
-    int64_t PreviewInterval = 100000;  // µs between previews
-    int IOTimeout = 10000;             // ms a blocking open, probe, seek or write may take
-    int HookBitsPixel = 24;            // depth of hook and preview bitmaps
+    // Threads a decoder, and an encoder that can use them, get when the options name no
+    // "threads": the machine's cores, or the share of them its runner gives this job.
+    int AutomaticThreads = MachineThreads();
+    static int MachineThreads();
+    int64_t PreviewInterval = 100000; // µs between previews
+    int IOTimeout = 10000;            // ms a blocking open, probe, seek or write may take
+    int HookBitsPixel = 24;           // depth of hook and preview bitmaps
 
     // Totals of the run.
     int64_t VideoBytes() const { return FVideoBytes; }
@@ -232,6 +236,9 @@ private:
     void ChooseSampleRate(AVCodecContext* encoder);
     void ChoosePixelFormat(AVCodecContext* encoder);
     bool InputsHaveKind(TStreamKind kind, bool everyFile) const;
+    // What "threads" gives `encoder` (null when copying): automatic threads only for
+    // encoders that can use them.
+    int EncoderThreads(const AVCodec* encoder) const;
     void CreateOutputStream(int fileIndex, TStreamKind kind);
     void WritePacket(TOutputStream& output, AVPacket* packet);
     // A packet in the first filter's time base, or null for the end of the stream.

@@ -10,10 +10,15 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include <algorithm>
 #include <cassert>
 
 extern "C" {
 #include <libavutil/time.h>
+}
+
+int TCustomFFmpeg::MachineThreads() {
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 TCustomFFmpeg::TCustomFFmpeg(int maxFiles, QObject* parent) : QObject(parent), FMaxFiles(maxFiles) {

@@ -56,6 +56,14 @@ bool IsKind(const AVCodecParameters* parameters, TStreamKind kind) {
 
 } // namespace
 
+int TCustomFFmpeg::EncoderThreads(const AVCodec* encoder) const {
+    if (FSettings.ThreadCount != kAutomaticThreads)
+        return FSettings.ThreadCount;
+    constexpr int kThreaded =
+        AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_SLICE_THREADS | AV_CODEC_CAP_OTHER_THREADS;
+    return encoder != nullptr && (encoder->capabilities & kThreaded) ? AutomaticThreads : 1;
+}
+
 bool TCustomFFmpeg::InputsHaveKind(TStreamKind kind, bool everyFile) const {
     int filesWithKind = 0;
     for (const TInputFile& file : FInputFiles) {
@@ -256,7 +264,7 @@ void TCustomFFmpeg::CreateOutputStream(int fileIndex, TStreamKind kind) {
     codec->codec_type = type;
     if (encoder != nullptr)
         codec->codec_id = encoder->id;
-    codec->thread_count = FSettings.ThreadCount;
+    codec->thread_count = EncoderThreads(encoder);
     if (settings.Tag != 0)
         codec->codec_tag = settings.Tag;
     if (context->oformat->flags & AVFMT_GLOBALHEADER) {

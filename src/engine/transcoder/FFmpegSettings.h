@@ -123,13 +123,16 @@ struct TRcOverride {
 
 using TMatrix = std::array<uint16_t, 64>;
 
+// "threads" not given: the job picks the count itself (TCustomFFmpeg::AutomaticThreads).
+inline constexpr int kAutomaticThreads = -1;
+
 struct TJobSettings {
-    int Verbosity = 1;                // "v"
-    int ThreadCount = 1;              // "threads"
-    QList<TStreamMap> StreamMaps;     // "map"
-    QList<TMetadataMap> MetadataMaps; // "map_metadata"
-    QList<TChapterMap> ChapterMaps;   // "map_chapters"
-    QMap<int, int> StreamIds;         // "streamid": output stream index → id
+    int Verbosity = 1;                   // "v"
+    int ThreadCount = kAutomaticThreads; // "threads"
+    QList<TStreamMap> StreamMaps;        // "map"
+    QList<TMetadataMap> MetadataMaps;    // "map_metadata"
+    QList<TChapterMap> ChapterMaps;      // "map_chapters"
+    QMap<int, int> StreamIds;            // "streamid": output stream index → id
     bool CopyGlobalMetadata = true;
     bool CopyStreamMetadata = true;
     bool CopyChapters = true;

@@ -470,7 +470,15 @@ void TCustomFFmpeg::OpenDecoders() {
         if (!decoder || avcodec_parameters_to_context(decoder.get(), input.Stream->codecpar) < 0)
             throw FFmpegException(QStringLiteral("Error while opening decoder for %1").arg(where));
         decoder->pkt_timebase = input.Stream->time_base;
-        decoder->thread_count = FSettings.ThreadCount;
+        if (FSettings.ThreadCount == kAutomaticThreads) {
+            // Frame and slice threads decode to the same pictures as one thread does.
+            decoder->thread_count = AutomaticThreads;
+            decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+            Log(llVerbose,
+                QStringLiteral("Threads of %1: %2 (automatic)").arg(where).arg(AutomaticThreads));
+        } else {
+            decoder->thread_count = FSettings.ThreadCount;
+        }
         if (file.DecoderOptions)
             file.DecoderOptions->ApplyTo(decoder.get(), false);
         if (avcodec_open2(decoder.get(), input.Decoder, nullptr) < 0)

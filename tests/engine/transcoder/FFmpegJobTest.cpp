@@ -795,3 +795,57 @@ TEST_F(JobTest, StoredOrientationOnRequestAndInCopies) {
     ASSERT_EQ(sideData.size(), 1) << "the display matrix went along";
     EXPECT_EQ(sideData[0].toObject()["rotation"].toInt(), -90);
 }
+
+namespace {
+
+// Each packet's stream, time and data checksum, as ffprobe reads them.
+QStringList PacketHashes(const QString& file) {
+    const TProcessResult result =
+        RunProgram(QStringLiteral("ffprobe"),
+                   {"-v", "error", "-show_entries", "packet=stream_index,pts,data_hash",
+                    "-show_data_hash", "CRC32", "-of", "csv", file});
+    return QString::fromUtf8(result.Out).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+// Without "threads" the job decodes with automatic threads; the FLV default's encoders (flv,
+// libmp3lame) have none, so the output is the same packet for packet as with one thread, and
+// so are the run's totals.
+TEST_F(JobTest, AutomaticThreadsKeepTheDefaultOutput) {
+    struct TRun {
+        QStringList Packets;
+        TJobProgress Final;
+        int64_t Duplicated = -1, Dropped = -1;
+    };
+    const auto convert = [this](const QString& output, bool oneThread) {
+        TRun run;
+        TCustomFFmpeg job;
+        job.AutomaticThreads = 4;
+        EXPECT_TRUE(job.OpenInputFile(testmedia::Path(testmedia::kH264Aac)));
+        if (oneThread)
+            job.SetOption("threads", "1");
+        DefaultFlvOutput(job, "scale=320:240");
+        EXPECT_GE(job.OpenOutputFile(output), 0);
+        const RunResult result = Run(job);
+        EXPECT_TRUE(result.Finished) << result.Error.toStdString();
+        if (!result.Progress.isEmpty())
+            run.Final = result.Progress.last();
+        run.Duplicated = job.FramesDuplicated();
+        run.Dropped = job.FramesDropped();
+        run.Packets = PacketHashes(output);
+        return run;
+    };
+    const TRun single = convert(Out("one.flv"), true);
+    EXPECT_FALSE(logged.join('\n').contains("(automatic)"));
+    logged.clear();
+    const TRun automatic = convert(Out("automatic.flv"), false);
+    EXPECT_TRUE(logged.join('\n').contains("Threads of input stream #0.0 (Video): 4 (automatic)"))
+        << logged.join('\n').toStdString();
+    EXPECT_GT(single.Packets.size(), 300);
+    EXPECT_EQ(automatic.Packets, single.Packets);
+    EXPECT_EQ(automatic.Final.FrameNumber, single.Final.FrameNumber);
+    EXPECT_EQ(automatic.Final.TotalSize, single.Final.TotalSize);
+    EXPECT_EQ(automatic.Duplicated, single.Duplicated);
+    EXPECT_EQ(automatic.Dropped, single.Dropped);
+}
