@@ -239,6 +239,8 @@ private:
     // What "threads" gives `encoder` (null when copying): automatic threads only for
     // encoders that can use them.
     int EncoderThreads(const AVCodec* encoder) const;
+    // Whether an opened video encoder runs on a thread of its own beside the job's.
+    bool WantsEncoderThread(const TOutputStream& output) const;
     void CreateOutputStream(int fileIndex, TStreamKind kind);
     void WritePacket(TOutputStream& output, AVPacket* packet);
     // A packet in the first filter's time base, or null for the end of the stream.
@@ -301,6 +303,13 @@ private:
     void Preview(AVFrame* frame, int64_t pts, int frameNumber);
     void EncodeVideo(TOutputStream& output, AVFrame* frame);
     void ReceivePackets(TOutputStream& output, const QString& failure);
+    // Counts and writes one encoded packet (with the encoder's two-pass text after it).
+    void WriteEncodedPacket(TOutputStream& output, AVPacket* packet, const char* statistics);
+    // What an encoder thread has finished so far.
+    void WriteThreadedPackets(TOutputStream& output);
+    // Every encoder thread's whole queue; false when one failed (the next frame handed to it
+    // says so).
+    bool DrainEncoderThreads();
     void NoteOutputTime(TOutputStream& output, const AVPacket* packet);
     void WriteVideoStatistics(TOutputStream& output, int frameBytes);
     void PrepareResampler(TOutputStream& output, const TInputStream& input, const AVFrame* frame);

@@ -218,8 +218,15 @@ void TCustomFFmpeg::Resume() {
 }
 
 void TCustomFFmpeg::WaitWhilePaused() {
-    std::unique_lock lock(FControlLock);
     const auto goOn = [this] { return !FPaused || FStopRequested; };
+    {
+        std::lock_guard lock(FControlLock);
+        if (goOn())
+            return;
+    }
+    // Held, nothing more is written: what the encoder threads hold is written first.
+    (void)DrainEncoderThreads();
+    std::unique_lock lock(FControlLock);
     if (goOn())
         return;
     FHeldByPause = true;

@@ -209,6 +209,12 @@ void TCustomFFmpeg::Preview(AVFrame* frame, int64_t pts, int frameNumber) {
 }
 
 void TCustomFFmpeg::EncodeVideo(TOutputStream& output, AVFrame* frame) {
+    if (output.EncoderThread) {
+        if (!output.EncoderThread->Submit(frame))
+            throw FFmpegException(QStringLiteral("Video encoding failed"));
+        WriteThreadedPackets(output);
+        return;
+    }
     AVCodecContext* encoder = output.EncoderContext.get();
     if (avcodec_send_frame(encoder, frame) < 0 && frame != nullptr)
         throw FFmpegException(QStringLiteral("Video encoding failed"));
@@ -223,28 +229,50 @@ void TCustomFFmpeg::ReceivePackets(TOutputStream& output, const QString& failure
             return;
         if (result < 0)
             throw FFmpegException(failure);
-        AVPacket* packet = FEncodedPacket.get();
-        const int size = packet->size;
-        if (output.Kind == TStreamKind::Video) {
-            FVideoBytes += size;
-            size_t qualitySize = 0;
-            if (const uint8_t* stats =
-                    av_packet_get_side_data(packet, AV_PKT_DATA_QUALITY_STATS, &qualitySize);
-                stats != nullptr && qualitySize >= 5) {
-                output.LastQuality = float(AV_RL32(stats)) / FF_QP2LAMBDA;
-                output.LastPictureType = av_get_picture_type_char(AVPictureType(stats[4]));
-            }
-            if (output.PassLog && encoder->stats_out != nullptr)
-                std::fputs(encoder->stats_out, output.PassLog.get());
-            WriteVideoStatistics(output, size);
-        } else if (output.Kind == TStreamKind::Audio) {
-            FAudioBytes += size;
-        }
-        av_packet_rescale_ts(packet, encoder->time_base, output.Stream->time_base);
-        NoteOutputTime(output, packet);
-        WritePacket(output, packet);
-        av_packet_unref(packet);
+        WriteEncodedPacket(output, FEncodedPacket.get(), encoder->stats_out);
     }
+}
+
+void TCustomFFmpeg::WriteThreadedPackets(TOutputStream& output) {
+    for (TEncoderThread::TEncoded& encoded : output.EncoderThread->Take())
+        WriteEncodedPacket(output, encoded.Packet.get(),
+                           encoded.Statistics.empty() ? nullptr : encoded.Statistics.c_str());
+}
+
+bool TCustomFFmpeg::DrainEncoderThreads() {
+    bool encoded = true;
+    for (TOutputStream& output : FOutputStreams) {
+        if (!output.EncoderThread)
+            continue;
+        encoded = output.EncoderThread->Drain() && encoded;
+        WriteThreadedPackets(output);
+    }
+    return encoded;
+}
+
+void TCustomFFmpeg::WriteEncodedPacket(TOutputStream& output, AVPacket* packet,
+                                       const char* statistics) {
+    const AVCodecContext* encoder = output.EncoderContext.get();
+    const int size = packet->size;
+    if (output.Kind == TStreamKind::Video) {
+        FVideoBytes += size;
+        size_t qualitySize = 0;
+        if (const uint8_t* stats =
+                av_packet_get_side_data(packet, AV_PKT_DATA_QUALITY_STATS, &qualitySize);
+            stats != nullptr && qualitySize >= 5) {
+            output.LastQuality = float(AV_RL32(stats)) / FF_QP2LAMBDA;
+            output.LastPictureType = av_get_picture_type_char(AVPictureType(stats[4]));
+        }
+        if (output.PassLog && statistics != nullptr)
+            std::fputs(statistics, output.PassLog.get());
+        WriteVideoStatistics(output, size);
+    } else if (output.Kind == TStreamKind::Audio) {
+        FAudioBytes += size;
+    }
+    av_packet_rescale_ts(packet, encoder->time_base, output.Stream->time_base);
+    NoteOutputTime(output, packet);
+    WritePacket(output, packet);
+    av_packet_unref(packet);
 }
 
 void TCustomFFmpeg::NoteOutputTime(TOutputStream& output, const AVPacket* packet) {
@@ -556,7 +584,11 @@ void TCustomFFmpeg::FlushEncoders() {
                 ConvertIntoFifo(output, nullptr, 0);
             EncodeFromFifo(output, true);
         }
-        if (output.Kind == TStreamKind::Audio || output.Kind == TStreamKind::Video) {
+        if (output.EncoderThread) {
+            if (!output.EncoderThread->Submit(nullptr) || !output.EncoderThread->Drain())
+                throw FFmpegException(QStringLiteral("Video encoding failed"));
+            WriteThreadedPackets(output);
+        } else if (output.Kind == TStreamKind::Audio || output.Kind == TStreamKind::Video) {
             avcodec_send_frame(encoder, nullptr);
             ReceivePackets(output, output.Kind == TStreamKind::Audio
                                        ? QStringLiteral("Audio encoding failed")

@@ -5,6 +5,7 @@
 
 #include "engine/FFDisplay.h"
 #include "engine/FFmpegPtr.h"
+#include "engine/transcoder/FFmpegEncoderThread.h"
 #include "engine/transcoder/FFmpegLibraryOptions.h"
 #include "engine/transcoder/FFmpegPartFile.h"
 #include "engine/transcoder/FFmpegSettings.h"
@@ -107,6 +108,9 @@ struct TOutputStream {
     int SeenChannels = 0;
     ffmpeg::FilePtr PassLog; // two-pass statistics, pass 1
     QByteArray PassStats;    // pass 2 input, kept alive while the encoder runs
+    // Video encoding beside the job's thread (an encoder without threads of its own). Last:
+    // it ends before the encoder context goes.
+    std::unique_ptr<TEncoderThread> EncoderThread;
 };
 
 struct TOutputFile {

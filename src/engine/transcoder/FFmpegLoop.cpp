@@ -295,6 +295,8 @@ int64_t TCustomFFmpeg::OutputSize() const {
 }
 
 void TCustomFFmpeg::ReportProgress(bool final) {
+    // A report counts what the encoders have made of the frames handed to them so far.
+    (void)DrainEncoderThreads();
     const int64_t totalSize = OutputSize();
     int64_t currentTime = INT64_MAX;
     const TOutputStream* firstVideo = nullptr;

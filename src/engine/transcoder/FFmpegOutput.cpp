@@ -64,6 +64,14 @@ int TCustomFFmpeg::EncoderThreads(const AVCodec* encoder) const {
     return encoder != nullptr && (encoder->capabilities & kThreaded) ? AutomaticThreads : 1;
 }
 
+bool TCustomFFmpeg::WantsEncoderThread(const TOutputStream& output) const {
+    // Only where it changes nothing that is written: its own threads already keep a threaded
+    // encoder busy; two-pass logs and video statistics are written per packet as it comes.
+    return output.Kind == TStreamKind::Video && FSettings.ThreadCount == kAutomaticThreads &&
+           AutomaticThreads > 1 && output.EncoderContext->thread_count <= 1 && !output.PassLog &&
+           FSettings.VStatsFile.isEmpty();
+}
+
 bool TCustomFFmpeg::InputsHaveKind(TStreamKind kind, bool everyFile) const {
     int filesWithKind = 0;
     for (const TInputFile& file : FInputFiles) {

@@ -404,6 +404,8 @@ void TCustomFFmpeg::OpenEncoders() {
                                "message to find out more detail information.")
                     .arg(where));
         output.EncoderOpened = true;
+        if (WantsEncoderThread(output))
+            output.EncoderThread = std::make_unique<TEncoderThread>(codec);
         if (avcodec_parameters_from_context(output.Stream->codecpar, codec) < 0)
             throw FFmpegException(QStringLiteral("Could not alloc output stream"));
         output.Stream->time_base = codec->time_base;

@@ -849,3 +849,25 @@ TEST_F(JobTest, AutomaticThreadsKeepTheDefaultOutput) {
     EXPECT_EQ(automatic.Duplicated, single.Duplicated);
     EXPECT_EQ(automatic.Dropped, single.Dropped);
 }
+
+// A stop while the encoder thread has a full queue (upscaled pictures encode slower than they
+// decode) ends the run promptly and leaves nothing behind.
+TEST_F(JobTest, AStopWhileTheEncoderThreadIsBusyEndsCleanly) {
+    TCustomFFmpeg job;
+    job.AutomaticThreads = 4;
+    ASSERT_TRUE(job.OpenInputFile(testmedia::Path(testmedia::kOneMinute)));
+    DefaultFlvOutput(job, "scale=1280:720");
+    ASSERT_GE(job.OpenOutputFile(Out("busy.flv")), 0);
+    std::atomic<int> progressCount{0};
+    std::atomic<int> terminations{0};
+    job.ProgressInterval = 50000;
+    job.OnProgress = [&](TCustomFFmpeg&, const TJobProgress&) { ++progressCount; };
+    job.OnTerminate = [&](TCustomFFmpeg&) { ++terminations; };
+    job.Start(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progressCount >= 2; }, 20000));
+    job.Stop(true);
+    EXPECT_EQ(terminations, 1);
+    EXPECT_FALSE(job.Finished());
+    EXPECT_FALSE(job.Failed());
+    EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
+}
