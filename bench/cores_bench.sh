@@ -35,6 +35,9 @@ compare "profile 4 (H.264/AAC FLV), 20 s" "$ours_h264" \
     "ffmpeg -nostdin -v error -y -i '$short' -c:v libx264 -b:v 1500000 -vf scale=1280:720 \
         -c:a aac -b:a 128000 -ar 44100 -ac 2 -sn '$out/ffmpeg_h264.flv'"
 echo "CPU utilisation of our runs: FLV $(utilisation "$ours_flv"), H.264 $(utilisation "$ours_h264")"
+# Each run writes into a folder of its own, emptied first (the tasks do not replace files).
+mkdir -p "$out/two" "$out/one"
 compare "StartTask(2) against StartTask(1)" \
-    "'$ENCODER_DRIVER' 2 2 '$input' '$out'" "'$ENCODER_DRIVER' 1 2 '$input' '$out'" |
+    "rm -f '$out'/two/*; '$ENCODER_DRIVER' 2 2 '$input' '$out/two'" \
+    "rm -f '$out'/one/*; '$ENCODER_DRIVER' 1 2 '$input' '$out/one'" |
     sed 's/| ffmpeg/| one at a time/; s/ours/two at once/'
