@@ -7,7 +7,9 @@
 #include "core/U_TreelistModel.h"
 
 #include "engine/FFLoad.h"
+#include "engine/FFLog.h"
 #include "engine/probe/FFDecode.h"
+#include "engine/transcoder/FFmpeg.h"
 
 #include "common/FakePrompts.h"
 #include "common/Process.h"
@@ -26,6 +28,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <mutex>
 
 namespace {
 
@@ -362,6 +366,28 @@ TEST_F(ConvertingWindowTest, OpenFolderWhenCompletedRunsBrowseBeforeTheMessage) 
     };
     Run(window);
     EXPECT_EQ(openedAtMessage, 1);
+}
+
+// The window's tasks name no "threads": the engine gives them its automatic threads (all the
+// cores, one task running at a time).
+TEST_F(ConvertingWindowTest, ConversionsRunWithAutomaticThreads) {
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    std::mutex lock; // both outlive the logger
+    QStringList lines;
+    TFFLogger logger;
+    logger.SetLogLevel(llVerbose);
+    logger.SetTriggerEventInMainThread(false);
+    logger.OnLog = [&](QObject*, quint32, TLogLevel, const QString& text) {
+        std::lock_guard guard(lock);
+        lines << text;
+    };
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    Run(window);
+    std::lock_guard guard(lock);
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("Threads of input stream #0.0 (Video): %1 (automatic)")
+                           .arg(TCustomFFmpeg::MachineThreads())))
+        << lines.filter("Threads").join('\n').toStdString();
 }
 
 TEST_F(ConvertingWindowTest, PreviewShowsTheFramesFittedAndCanBeSwitchedOff) {
