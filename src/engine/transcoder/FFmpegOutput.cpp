@@ -61,7 +61,14 @@ int TCustomFFmpeg::EncoderThreads(const AVCodec* encoder) const {
         return FSettings.ThreadCount;
     constexpr int kThreaded =
         AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_SLICE_THREADS | AV_CODEC_CAP_OTHER_THREADS;
-    return encoder != nullptr && (encoder->capabilities & kThreaded) ? AutomaticThreads : 1;
+    if (encoder == nullptr || !(encoder->capabilities & kThreaded))
+        return 1;
+    // A library with threads of its own (x264) knows best how many keep it busy, when this
+    // job has the whole machine.
+    if ((encoder->capabilities & AV_CODEC_CAP_OTHER_THREADS) &&
+        AutomaticThreads >= MachineThreads())
+        return 0;
+    return AutomaticThreads;
 }
 
 bool TCustomFFmpeg::WantsEncoderThread(const TOutputStream& output) const {
