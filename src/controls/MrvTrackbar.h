@@ -14,6 +14,7 @@
 // is used. The events are called on the GUI thread, the mouse events before the control's own
 // handling of the same press, move or release.
 
+#include <QColor>
 #include <QImage>
 #include <QWidget>
 
@@ -21,6 +22,10 @@
 #include <functional>
 
 using TColorRef = quint32; // 0x00BBGGRR
+
+inline TColorRef ColorRefOf(const QColor& colour) {
+    return TColorRef(colour.red() | colour.green() << 8 | colour.blue() << 16);
+}
 
 class TMrvTrackbar : public QWidget {
     Q_OBJECT

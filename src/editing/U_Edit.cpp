@@ -29,8 +29,7 @@ TMrvTrackbar* MakeSlider(QWidget* parent, const char* name, int height) {
     bar->SetShowSegment(false);
     bar->SetShowCut(false);
     bar->ShowTickColor = false;
-    const QColor face = parent->palette().color(QPalette::Window);
-    bar->SetBGColor(TColorRef(face.red() | face.green() << 8 | face.blue() << 16));
+    bar->SetBGColor(ColorRefOf(parent->palette().color(QPalette::Window)));
     bar->SetTickBrushColor(0xC0208ADE); // the played part
     return bar;
 }
@@ -122,7 +121,6 @@ void TEditfrm::BuildControls() {
     lblWatemark->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblWatemark->setAttribute(Qt::WA_TransparentForMouseEvents);
     lblWatemark->setAttribute(Qt::WA_TranslucentBackground);
-    lblWatemark->setStyleSheet(QStringLiteral("background: transparent;"));
     lblWatemark->hide();
     ardtr1 = new TAreaEditor(imgVideo1);
     ardtr1->setObjectName(QStringLiteral("ardtr1"));

@@ -149,6 +149,7 @@ private:
     void ApplyCropFrame(const TEdgeRect* typed);
     void CropSpinChanged(QSpinBox* changed);
     void ShowCropValues(const TEdgeRect& crop);
+    void ResetCrop();
     void RedrawIfPaused();
     void VideoHook(const QImage& picture, bool& update);
     void DrawPreviews(const QImage& picture); // FDrawLock held
@@ -166,6 +167,7 @@ private:
     void PlaceNewPicture();
     void LayoutText();
     QFont PreviewFont() const;
+    void StyleTextOverlay();
     void SyncFromFrame();
     void SetWaterRect(const TEdgeRect& rect);
     void UpdateWaterRanges();

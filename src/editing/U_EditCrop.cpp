@@ -60,18 +60,7 @@ void TEditfrm::InitCropPage() {
         ShowCropValues(stored);
         return;
     }
-    SetCropFrame(FInputFit.Display);
-    FAppliedFrame = FInputFit.Display;
-    FUpdating = true;
-    edtwidth->setValue(whole.Right);
-    edtheight->setValue(whole.Bottom);
-    FUpdating = false;
-    {
-        std::lock_guard lock(FDrawLock);
-        FView.CropActive = false;
-        FView.CropRect = whole;
-        FView.Relayout = true;
-    }
+    ResetCrop();
 }
 
 void TEditfrm::ShowCropValues(const TEdgeRect& crop) {
@@ -146,6 +135,12 @@ void TEditfrm::CropSpinChanged(QSpinBox* changed) {
 }
 
 void TEditfrm::btnCropResetClick() {
+    ResetCrop();
+    RedrawIfPaused();
+}
+
+// No crop: the whole picture, the frame over all of it.
+void TEditfrm::ResetCrop() {
     const TEdgeRect whole{0, 0, FSource.width(), FSource.height()};
     {
         std::lock_guard lock(FDrawLock);
@@ -156,7 +151,6 @@ void TEditfrm::btnCropResetClick() {
     SetCropFrame(FInputFit.Display);
     FAppliedFrame = FInputFit.Display;
     ShowCropValues(whole);
-    RedrawIfPaused();
 }
 
 // While playing the next frame shows the change; while paused no frame comes.

@@ -77,9 +77,7 @@ void TEditfrm::InitWatermarkPage() {
         FFont = mark.TextFont->Font;
         FFontColor = mark.TextFont->Color;
     }
-    lblWatemark->setFont(PreviewFont());
-    lblWatemark->setStyleSheet(
-        QStringLiteral("background: transparent; color: %1;").arg(FFontColor.name()));
+    StyleTextOverlay();
     if (!mark.WaterMarkText.isEmpty()) {
         FUpdating = true;
         edtText->setText(mark.WaterMarkText);
@@ -223,15 +221,19 @@ void TEditfrm::btnopenFontClick() {
     LayoutText();
 }
 
+// The text overlay in the chosen font and colour, at the preview's scale.
+void TEditfrm::StyleTextOverlay() {
+    lblWatemark->setFont(PreviewFont());
+    lblWatemark->setStyleSheet(
+        QStringLiteral("background: transparent; color: %1;").arg(FFontColor.name()));
+}
+
 // Each change of the text puts it back into the top-left corner, one line high.
 void TEditfrm::LayoutText() {
     const QString shown = edtText->text().trimmed();
-    const QFont font = PreviewFont();
-    lblWatemark->setFont(font);
-    lblWatemark->setStyleSheet(
-        QStringLiteral("background: transparent; color: %1;").arg(FFontColor.name()));
+    StyleTextOverlay();
     lblWatemark->setText(shown);
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(lblWatemark->font());
     const TEdgeRect& d = FOutputFit.Display;
     const QRect bounds(d.Left, d.Top, std::min(metrics.horizontalAdvance(shown), d.Width()),
                        std::min(metrics.height(), d.Height()));

@@ -202,8 +202,8 @@ bool TFormatsfrm::LoadLists() {
     const QList<TOOXML>& rows = FormatProfiles();
     if (rows.isEmpty())
         return false;
+    // The lists tell only what the user picks (activated): selecting here is no user change.
     const TOOXML& lists = rows[kEntryListsRow];
-    FUpdating = true;
     const struct {
         QComboBox* List;
         const QString& Entries;
@@ -218,7 +218,6 @@ bool TFormatsfrm::LoadLists() {
     for (int row = kFirstProfileRow; row <= FProfileCount; ++row)
         cbbFormat->addItem(rows[row].Name);
     cbbFormat->addItem(QStringLiteral("Custom"));
-    FUpdating = false;
     return true;
 }
 
@@ -239,16 +238,13 @@ void TFormatsfrm::ApplyProfile(int row, bool tellFailure) {
                  {cbbVideoBitRate, choice.VideoBitRate}, {cbbAudioEncoder, choice.AudioEncoder},
                  {cbbChannels, choice.Channels},         {cbbSampleRate, choice.SampleRate},
                  {cbbAudioBitRate, choice.AudioBitRate}, {cbbExt, choice.Container}};
-    FUpdating = true;
     for (const auto& pick : picks)
         Select(pick.List,
                pick.List->findText(pick.Entry, Qt::MatchExactly | Qt::MatchCaseSensitive));
-    FUpdating = false;
 }
 
 void TFormatsfrm::RestoreCustomValues() {
     const TOutputOptions& output = FRow.Item.OutputOptions;
-    FUpdating = true;
     Select(cbbVideoEncoder, VideoCodecEntry(EntriesOf(cbbVideoEncoder), output.VideoCodec));
     Select(cbbVideoBitRate, BitRateEntry(EntriesOf(cbbVideoBitRate), output.VideoBitrate));
     Select(cbbFrameRate, FrameRateEntry(EntriesOf(cbbFrameRate), output.FrameRate));
@@ -257,7 +253,6 @@ void TFormatsfrm::RestoreCustomValues() {
     Select(cbbSampleRate, SampleRateEntry(EntriesOf(cbbSampleRate), output.AudioSampleRate));
     Select(cbbAudioBitRate, BitRateEntry(EntriesOf(cbbAudioBitRate), output.AudioBitrate));
     Select(cbbExt, FileExtEntry(EntriesOf(cbbExt), output.FileExt));
-    FUpdating = false;
 }
 
 QSize TFormatsfrm::StoredSize() const {
@@ -277,11 +272,8 @@ void TFormatsfrm::FormatChanged() {
         ApplyProfile(position + 1, true);
     // The H.264 entry goes into the first container only.
     const bool h264 = cbbVideoEncoder->currentIndex() == 1;
-    if (h264) {
-        FUpdating = true;
+    if (h264)
         cbbExt->setCurrentIndex(0);
-        FUpdating = false;
-    }
     LockContainer(h264);
 }
 
@@ -290,7 +282,7 @@ void TFormatsfrm::LockContainer(bool locked) {
 }
 
 void TFormatsfrm::SetCustom() {
-    if (!FUpdating && cbbFormat->count() > 0)
+    if (cbbFormat->count() > 0)
         cbbFormat->setCurrentIndex(CustomPosition());
 }
 

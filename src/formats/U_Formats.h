@@ -85,6 +85,6 @@ private:
     TJobRow& FRow;
     QString FOutputFolder;
     int FProfileCount = 0;
-    bool FUpdating = false;         // the window sets controls itself: no user change
+    bool FUpdating = false;         // the window sets the number fields itself: no user change
     QList<QWidget*> FAudioControls; // the four audio lists, the volume field and their labels
 };

@@ -21,6 +21,24 @@ QLabel* MakeValue(QWidget* parent, const char* name) {
     return label;
 }
 
+struct TValueRow {
+    const char* Caption;
+    const char* Name;
+    QLabel** Value;
+};
+
+// A group of captioned value labels, each "unknown" at first.
+QGroupBox* MakeValueGroup(QWidget* parent, const QString& title,
+                          std::initializer_list<TValueRow> rows) {
+    auto* group = new QGroupBox(title, parent);
+    auto* form = new QFormLayout(group);
+    for (const TValueRow& row : rows) {
+        *row.Value = MakeValue(group, row.Name);
+        form->addRow(QLatin1String(row.Caption), *row.Value);
+    }
+    return group;
+}
+
 // kbit/s of a bit rate the file states; nothing when it states none.
 QString BitRateText(int32_t bitsPerSecond) {
     return bitsPerSecond > 0 ? QString::asprintf("%d kbps", bitsPerSecond / 1000) : QString();
@@ -51,24 +69,16 @@ void TFilePropertiesFrm::BuildControls() {
     column->addLayout(file);
 
     auto* groups = new QHBoxLayout;
-    auto* video = new QGroupBox(QStringLiteral("Video"), Content());
-    auto* videoRows = new QFormLayout(video);
-    lblResolution = MakeValue(video, "lblResolution");
-    lblVideoBitRate = MakeValue(video, "lblVideoBitRate");
-    lblFrameRate = MakeValue(video, "lblFrameRate");
-    videoRows->addRow(QStringLiteral("Resolution:"), lblResolution);
-    videoRows->addRow(QStringLiteral("Bit Rate:"), lblVideoBitRate);
-    videoRows->addRow(QStringLiteral("Frame Rate:"), lblFrameRate);
-    auto* audio = new QGroupBox(QStringLiteral("Audio"), Content());
-    auto* audioRows = new QFormLayout(audio);
-    lblSampleRate = MakeValue(audio, "lblSampleRate");
-    lblChannel = MakeValue(audio, "lblChannel");
-    lblAudioBitRate = MakeValue(audio, "lblAudioBitRate");
-    audioRows->addRow(QStringLiteral("Sample Rate:"), lblSampleRate);
-    audioRows->addRow(QStringLiteral("Channel:"), lblChannel);
-    audioRows->addRow(QStringLiteral("Bit Rate:"), lblAudioBitRate);
-    groups->addWidget(video, 1);
-    groups->addWidget(audio, 1);
+    groups->addWidget(MakeValueGroup(Content(), QStringLiteral("Video"),
+                                     {{"Resolution:", "lblResolution", &lblResolution},
+                                      {"Bit Rate:", "lblVideoBitRate", &lblVideoBitRate},
+                                      {"Frame Rate:", "lblFrameRate", &lblFrameRate}}),
+                      1);
+    groups->addWidget(MakeValueGroup(Content(), QStringLiteral("Audio"),
+                                     {{"Sample Rate:", "lblSampleRate", &lblSampleRate},
+                                      {"Channel:", "lblChannel", &lblChannel},
+                                      {"Bit Rate:", "lblAudioBitRate", &lblAudioBitRate}}),
+                      1);
     column->addLayout(groups);
     column->addStretch(1);
 

@@ -292,9 +292,7 @@ QWidget* TMainfrm::BuildPreview(QWidget* parent) {
     TrckVideo->SetShowCut(false);
     TrckVideo->SetTrackOffsetY(8);
     TrckVideo->TickOffsetY = 2;
-    const QColor panelColour = kPreviewPanelColour;
-    TrckVideo->SetBGColor(
-        TColorRef(panelColour.red() | panelColour.green() << 8 | panelColour.blue() << 16));
+    TrckVideo->SetBGColor(ColorRefOf(kPreviewPanelColour));
     TrckVideo->SetTickBrushColor(0xC0208ADE);
     column->addWidget(TrckVideo);
 

@@ -132,6 +132,7 @@ public:
     void btnSnapshotClick();
     // Closes the preview's file (without waiting) and leaves the panel ready or idle.
     void StopPreview();
+    void PausePreview(); // only when it plays
     void VSTFileChange();
     void VSTFileContextMenu(const QPoint& position);
 

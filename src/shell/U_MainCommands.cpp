@@ -247,8 +247,7 @@ void TMainfrm::btnFormatsClick() {
     TJobRow* row = FList.GetSelectedItem();
     if (row == nullptr)
         return;
-    if (PlayToggle == 1)
-        btnPauseClick();
+    PausePreview();
     TFormatsfrm formats(FList, *row, edtoutput->text(), this);
     formats.exec();
 }
@@ -257,8 +256,7 @@ void TMainfrm::mniFileClick() {
     const TJobRow* row = FList.GetSelectedItem();
     if (row == nullptr)
         return;
-    if (PlayToggle == 1)
-        btnPauseClick();
+    PausePreview();
     TFilePropertiesFrm properties(row->Item, FFEncoder.Decoder(), this);
     properties.exec();
 }

@@ -80,6 +80,11 @@ void TMainfrm::btnPauseClick() {
     SetPlayToggle(PlayToggle, btnPlay, btnPause, FFPlayer);
 }
 
+void TMainfrm::PausePreview() {
+    if (PlayToggle == 1)
+        btnPauseClick();
+}
+
 void TMainfrm::StopPreview() {
     if (TmrStop != nullptr)
         TmrStop->stop();

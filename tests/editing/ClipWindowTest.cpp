@@ -13,6 +13,8 @@
 #include "engine/widgets/TPlayerDisplay.h"
 #include "shell/uLoadUI.h"
 
+#include "PlayerWindowFixture.h"
+
 #include "common/FakePrompts.h"
 #include "common/Process.h"
 #include "common/TestMedia.h"
@@ -39,28 +41,8 @@ public:
     TReplaceAnswer AskReplace(const QString&) override { return TReplaceAnswer::No; }
 };
 
-class ClipWindowTest : public ::testing::Test {
+class ClipWindowTest : public PlayerWindowFixture<TClipfrm> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        StartActivityLog(folder);
-        LoadSettings(folder);
-        QDir().mkpath(AppSettings().OutputPath); // as the main window does at start
-        ASSERT_TRUE(player.LoadLibraries(QString(), false));
-        ASSERT_TRUE(player.LoadSDL(QString(), TSDLLoader::DefaultFileName()));
-    }
-    void TearDown() override {
-        window.reset();
-        player.Close(true);
-        ClipList().clear();
-        ReleaseSettings();
-        ReleaseActivityLog();
-    }
-
-    TJobRow* Add(const char* media) {
-        EXPECT_TRUE(list.AddSourceFile(testmedia::Path(media), prober.Decoder(), folder));
-        return list.TopLevel(list.TopLevelCount() - 1);
-    }
     // Opens the window for `owner` with its clips, as the main window does, and waits for the
     // source to play.
     void Open(TJobRow* owner) {
@@ -91,14 +73,6 @@ protected:
         window->btnPauseClick();
         Bar()->SetPosition(Units(seconds));
     }
-
-    QTemporaryDir home;
-    const QString folder = home.path() + "/";
-    TFakePrompts prompts;
-    TFFEncoder prober;
-    TFFPlayer player;
-    TJobList list;
-    std::unique_ptr<TClipfrm> window;
 };
 
 } // namespace

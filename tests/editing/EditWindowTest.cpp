@@ -16,6 +16,8 @@
 #include "shell/AppTheme.h"
 #include "shell/uLoadUI.h"
 
+#include "PlayerWindowFixture.h"
+
 #include "common/Conversion.h"
 #include "common/FakePrompts.h"
 #include "common/MouseDrag.h"
@@ -89,28 +91,8 @@ std::optional<QRect> Differences(const QImage& a, const QImage& b, int threshold
     return box;
 }
 
-class EditWindowTest : public ::testing::Test {
+class EditWindowTest : public PlayerWindowFixture<TEditfrm> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        StartActivityLog(folder);
-        LoadSettings(folder);
-        QDir().mkpath(AppSettings().OutputPath);
-        ASSERT_TRUE(FFLoader().LoadLibraries(TLibrarySet::All()));
-        ASSERT_TRUE(player.LoadLibraries(QString(), false));
-        ASSERT_TRUE(player.LoadSDL(QString(), TSDLLoader::DefaultFileName()));
-    }
-    void TearDown() override {
-        window.reset();
-        player.Close(true);
-        ReleaseSettings();
-        ReleaseActivityLog();
-    }
-
-    TJobRow* Add(const char* media) {
-        EXPECT_TRUE(list.AddSourceFile(testmedia::Path(media), prober.Decoder(), folder));
-        return list.TopLevel(list.TopLevelCount() - 1);
-    }
     // Opens the window for `row` and waits for the frames to be laid out.
     void Open(TJobRow* row) {
         window = std::make_unique<TEditfrm>(player, row->Item);
@@ -183,14 +165,6 @@ protected:
         window->rbText->click();
     }
     void Convert() { ASSERT_TRUE(ConvertCheckedItems(list)); }
-
-    QTemporaryDir home;
-    const QString folder = home.path() + "/";
-    TFakePrompts prompts;
-    TFFEncoder prober;
-    TFFPlayer player;
-    TJobList list;
-    std::unique_ptr<TEditfrm> window;
 };
 
 const TEdgeRect kDisplay{33, 0, 327, 220};
