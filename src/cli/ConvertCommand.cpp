@@ -13,6 +13,7 @@
 #include "core/WorkFolders.h"
 #include "engine/FFmpegException.h"
 #include "engine/encoder/FFEncode.h"
+#include "engine/filters/NativeFilter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,6 +115,10 @@ void ApplyItemOptions(TJobList& list, TJobRow& row, const TConvertOptions& optio
         item.WaterMark.OutputRect = QRect(options.WatermarkAt, size);
         item.WaterMark.ScaledPictureFile = SaveScaledWatermark(options.WatermarkImage, size);
     }
+    for (const QString& option : options.OutputOptions) {
+        QString& extra = item.OutputOptions.ExtOptions;
+        extra += (extra.trimmed().isEmpty() ? QString() : QStringLiteral("<CRLF>")) + option;
+    }
 }
 
 } // namespace
@@ -164,6 +169,7 @@ int RunConvertCommand(const QStringList& arguments) {
         err << "reelcaster-cli: " << prober.LastErrMsg() << '\n';
         return 1;
     }
+    RegisterNativeFilters();
 
     // The files become job items exactly as the application adds them.
     TJobList list;

@@ -43,6 +43,11 @@ QCommandLineParser& Parser() {
          "Put a picture on the video at X,Y (output pixels), at its own size. Example: "
          "--watermark-image logo.png@10,20",
          "FILE@X,Y"},
+        {"output-option",
+         "Add a transcoder option to every output, as the extra options of an item do; may be "
+         "given more than once. A \"vf\" filter chain runs after the item's own crop, scale and "
+         "watermark. Example: --output-option vf=nativehue=0:-100",
+         "NAME=VALUE"},
         {"merge", "Join all files, in order, into one output (Merge.flv)."},
         {{"j", "parallel"}, "Convert up to N files at once (default 1). Example: -j 2", "N"},
         {{"y", "overwrite"}, "Replace existing outputs; without it an existing output is skipped."},
@@ -133,6 +138,16 @@ bool ParseConvertOptions(const QStringList& arguments, TConvertOptions& options,
         }
         options.WatermarkImage = value.left(at);
         options.WatermarkAt = QPoint(x, y);
+    }
+    for (const QString& option : parser.values("output-option")) {
+        const qsizetype equals = option.indexOf(QLatin1Char('='));
+        if (equals <= 0 || option.left(equals).trimmed().isEmpty() ||
+            option.contains(QLatin1Char('\n')) || option.contains(QLatin1String("<CRLF>"))) {
+            *error = QStringLiteral("--output-option takes NAME=VALUE on one line, for example "
+                                    "vf=nativeeq=20:10");
+            return false;
+        }
+        options.OutputOptions << option;
     }
     options.Merge = parser.isSet("merge");
     if (parser.isSet("parallel") && !PositiveInt(parser.value("parallel"), &options.Parallel)) {

@@ -19,6 +19,7 @@ struct TConvertOptions {
     std::optional<TEdgeRect> Crop;
     QString WatermarkImage;
     QPoint WatermarkAt;
+    QStringList OutputOptions; // "name=value" transcoder options added to every item
     bool Merge = false;
     int Parallel = 1;
     bool Overwrite = false;

@@ -25,6 +25,16 @@ void Append(QString& chain, const QString& piece) {
     chain += piece;
 }
 
+// The filter chain the item's extra options give its video ("vf", or "vfilters"), as the
+// engine reads them: the first one with a value.
+QString ExtraVideoFilters(const TOutputOptions& output) {
+    for (const auto& [name, value] : ParseExtraOptions(output.ExtOptions)) {
+        if ((name == QLatin1String("vf") || name == QLatin1String("vfilters")) && !value.isEmpty())
+            return value.trimmed();
+    }
+    return {};
+}
+
 } // namespace
 
 QString FilterGraphPath(const QString& path) {
@@ -78,7 +88,11 @@ void BuildEncodeParams(TFileOption& item, int taskIndex, QList<TTextWaterMark>& 
             Append(chain, QStringLiteral("scale=%1:%2").arg(outputWidth).arg(outputHeight));
         output.FrameSize.clear();
     }
+    // A chain of the user's own runs on what the item's crop, scale and watermark made; the
+    // engine would otherwise drop it for the item's chain.
+    const QString extraFilters = ExtraVideoFilters(output);
     output.VideoFilters = chain;
+    Append(output.VideoFilters, extraFilters);
 
     if (item.WaterMarkType == wmPicture) {
         const TWaterMark& mark = item.WaterMark;
@@ -88,9 +102,12 @@ void BuildEncodeParams(TFileOption& item, int taskIndex, QList<TTextWaterMark>& 
         QString text = QStringLiteral("movie=%1 [watermark1]; [in] ").arg(FilterGraphPath(picture));
         if (!chain.isEmpty())
             text += chain + QStringLiteral(" [video]; [video]");
-        text += QStringLiteral("[watermark1] overlay=%1:%2 [out]")
+        text += QStringLiteral("[watermark1] overlay=%1:%2")
                     .arg(mark.OutputRect.left())
                     .arg(mark.OutputRect.top());
+        if (!extraFilters.isEmpty())
+            text += QLatin1Char(',') + extraFilters;
+        text += QStringLiteral(" [out]");
         output.VideoFilters = text;
     } else if (item.WaterMarkType == wmText) {
         textWaterMarks.append({taskIndex, item.WaterMark});

@@ -15,7 +15,8 @@ struct TTextWaterMark {
     TWaterMark WaterMark;
 };
 
-// Rewrites item.OutputOptions.VideoFilters (crop, pad, scale, picture watermark), empties
+// Rewrites item.OutputOptions.VideoFilters (crop, pad, scale, picture watermark, then the chain
+// of a "vf" in the item's extra options), empties
 // FrameSize when a scale is produced, sets CropRect to the whole frame when padding needs it,
 // and for a text watermark appends to `textWaterMarks` and asks for the video output hook.
 void BuildEncodeParams(TFileOption& item, int taskIndex, QList<TTextWaterMark>& textWaterMarks);

@@ -5,6 +5,7 @@
 #include "core/PromptService.h"
 #include "engine/FFLoad.h"
 #include "engine/encoder/FFEncode.h"
+#include "engine/filters/NativeFilter.h"
 #include "engine/player/FFPlay.h"
 
 bool LoadEngineLibraries(TCustomEncoder& encoder, TCustomPlayer& player, QWidget* parent) {
@@ -20,6 +21,7 @@ bool LoadEngineLibraries(TCustomEncoder& encoder, TCustomPlayer& player, QWidget
             return fail(encoder.LastErrMsg(), true);
         ActivityLog().WriteInfo(QStringLiteral("FEncoder Load library successful"));
     }
+    RegisterNativeFilters();
     // The preview player shares the process-wide libraries and holds an SDL of its own.
     if (!player.LoadLibraries(libFolder, false))
         return fail(player.LastError(), true);

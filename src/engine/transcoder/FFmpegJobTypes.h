@@ -5,6 +5,7 @@
 
 #include "engine/FFDisplay.h"
 #include "engine/FFmpegPtr.h"
+#include "engine/filters/NativeFilterGraph.h"
 #include "engine/transcoder/FFmpegEncoderThread.h"
 #include "engine/transcoder/FFmpegLibraryOptions.h"
 #include "engine/transcoder/FFmpegPartFile.h"
@@ -65,6 +66,8 @@ struct TVideoFilter {
     int DesignHeight = 0;
     int SinkWidth = 0;
     int SinkHeight = 0;
+    // The engine's own filters the text names, with their places in Graph; null when none.
+    std::unique_ptr<TNativeFilterGraph> Natives;
 };
 
 struct TOutputStream {

@@ -1,0 +1,23 @@
+#pragma once
+
+// The two filters' own work on a picture; made by TNativeFilter::Create.
+
+#include "engine/filters/NativeFilter.h"
+
+// Brightness b and contrast c on the luma plane.
+class TNativeEq final : public TNativeFilter {
+public:
+    TNativeEq() : TNativeFilter(TNativeFilterKind::Eq) {}
+
+private:
+    void Process(AVFrame* frame, int brightness, int contrast) const override;
+};
+
+// Hue turned and saturation scaled on the two chroma planes.
+class TNativeHue final : public TNativeFilter {
+public:
+    TNativeHue() : TNativeFilter(TNativeFilterKind::Hue) {}
+
+private:
+    void Process(AVFrame* frame, int hue, int saturation) const override;
+};
