@@ -14,6 +14,7 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavutil/buffer.h>
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libavutil/mem.h>
@@ -126,6 +127,12 @@ struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+struct BufferPoolDeleter {
+    void operator()(AVBufferPool* pool) const { av_buffer_pool_uninit(&pool); }
+};
+// Its buffers outlive it: each is freed when its last reference goes.
+using BufferPoolPtr = std::unique_ptr<AVBufferPool, BufferPoolDeleter>;
 
 struct MemoryDeleter {
     void operator()(void* memory) const { av_free(memory); }

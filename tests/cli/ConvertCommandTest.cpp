@@ -1,5 +1,6 @@
 #include "common/Process.h"
 #include "common/TestMedia.h"
+#include "common/TestPictures.h"
 
 #include <gtest/gtest.h>
 
@@ -212,6 +213,41 @@ TEST_F(ConvertCommandTest, ExistingOutputsAreSkippedUnlessReplaced) {
     EXPECT_FALSE(again.Err.contains("skipped"));
 }
 
+// Transcoder options for every output; a "vf" chain runs on what the item's own crop and
+// watermark made: a grey picture with the red logo grey too, the crop kept.
+TEST_F(ConvertCommandTest, OutputOptionsReachEveryOutput) {
+    QImage logo(20, 16, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    const QString picture = out.filePath("logo.png");
+    ASSERT_TRUE(logo.save(picture));
+    const TProcessResult result =
+        Convert({"--output-option", "vf=nativehue=0:-100", "--output-option", "vb=200000", "--crop",
+                 "0,0,160,120", "--watermark-image", picture + "@30,40",
+                 testmedia::Path(testmedia::kH264Aac), testmedia::Path(testmedia::kMpeg4Mp3Avi)});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err.toStdString();
+    for (const char* name : {"h264_aac.flv", "mpeg4_mp3.flv"}) {
+        SCOPED_TRACE(name);
+        const QImage frame = FFmpegFrameAt(Out(name), 1.0);
+        ASSERT_FALSE(frame.isNull());
+        int colourful = 0;
+        for (int y = 0; y < frame.height(); y += 4) {
+            for (int x = 0; x < frame.width(); x += 4) {
+                const QColor c = frame.pixelColor(x, y);
+                colourful += std::max({c.red(), c.green(), c.blue()}) -
+                                 std::min({c.red(), c.green(), c.blue()}) >
+                             12;
+            }
+        }
+        EXPECT_EQ(colourful, 0) << "the picture is grey";
+        // The logo (red, now a mid grey) at its place on the upscaled quarter.
+        const QColor mark = frame.pixelColor(40, 48);
+        EXPECT_NEAR(mark.red(), 76, 20);
+    }
+    const QImage expected = FFmpegFrameAt(testmedia::Path(testmedia::kH264Aac), 1.0,
+                                          "crop=160:120:0:0,scale=320:240,hue=s=0");
+    EXPECT_LT(ThumbnailDifference(FFmpegFrameAt(Out("h264_aac.flv"), 1.0), expected), 10);
+}
+
 TEST_F(ConvertCommandTest, UsageErrorsAndHelp) {
     const QStringList bad[] = {{},
                                {"--size", "big", "x.mp4"},
@@ -221,6 +257,8 @@ TEST_F(ConvertCommandTest, UsageErrorsAndHelp) {
                                {"-p", "5", "x.mp4"},
                                {"-j", "0", "x.mp4"},
                                {"--watermark-image", "logo.png", "x.mp4"},
+                               {"--output-option", "vf", "x.mp4"},
+                               {"--output-option", "=1", "x.mp4"},
                                {"--bogus", "x.mp4"}};
     for (const QStringList& arguments : bad)
         EXPECT_EQ(Convert(arguments).ExitCode, 2) << arguments.join(' ').toStdString();
@@ -228,7 +266,7 @@ TEST_F(ConvertCommandTest, UsageErrorsAndHelp) {
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option :
          {"--output-dir", "--profile", "--size", "--clip", "--crop", "--watermark-image", "--merge",
-          "--parallel", "--overwrite", "--quiet", "Example"})
+          "--parallel", "--overwrite", "--quiet", "--output-option", "Example"})
         EXPECT_TRUE(help.Out.contains(option)) << option;
 }
 

@@ -36,6 +36,32 @@ TEST(EncodeParams, TheWorkedExample) {
     EXPECT_TRUE(texts.isEmpty());
 }
 
+// A chain in the extra options runs after the item's own, and alone without one; the extra
+// text itself is kept for the next conversion.
+TEST(EncodeParams, TheExtraOptionsChainComesLast) {
+    QList<TTextWaterMark> texts;
+    TFileOption item = Item("640x480", "320x240");
+    item.OutputOptions.ExtOptions = "vb=200000<CRLF>vf=nativehue=0:-100";
+    BuildEncodeParams(item, 0, texts);
+    EXPECT_EQ(item.OutputOptions.VideoFilters,
+              "crop=640:480:0:0,pad=640.00:480.00:0.00:0.00,scale=320:240,nativehue=0:-100");
+    EXPECT_EQ(item.OutputOptions.ExtOptions, "vb=200000<CRLF>vf=nativehue=0:-100");
+
+    item.WaterMarkType = wmPicture;
+    item.WaterMark.ScaledPictureFile = "/pics/logo.png";
+    item.WaterMark.OutputRect = QRect(10, 20, 40, 30);
+    BuildEncodeParams(item, 0, texts);
+    EXPECT_EQ(item.OutputOptions.VideoFilters,
+              "movie=/pics/logo.png [watermark1]; [in] crop=640:480:0:0,pad=640.00:480.00:"
+              "0.00:0.00,scale=320:240 [video]; [video][watermark1] overlay=10:20,"
+              "nativehue=0:-100 [out]");
+
+    TFileOption plain = Item("640x480", "");
+    plain.OutputOptions.ExtOptions = "ab=64000\r\nvfilters=  hflip ";
+    BuildEncodeParams(plain, 0, texts);
+    EXPECT_EQ(plain.OutputOptions.VideoFilters, "hflip");
+}
+
 TEST(EncodeParams, Cases) {
     const struct {
         const char* Case;

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 extern "C" {
 #include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace {
@@ -44,8 +46,8 @@ QStringList ParameterFields(const QString& parameters) {
 } // namespace
 
 const std::array<AVPixelFormat, 10> kNativeFilterFormats = {
-    AV_PIX_FMT_YUV420P,  AV_PIX_FMT_YUV422P,  AV_PIX_FMT_YUV444P,  AV_PIX_FMT_YUV410P,
-    AV_PIX_FMT_YUV411P,  AV_PIX_FMT_YUV440P,  AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P,
+    AV_PIX_FMT_YUV420P,  AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P,  AV_PIX_FMT_YUV410P,
+    AV_PIX_FMT_YUV411P,  AV_PIX_FMT_YUV440P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ422P,
     AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_YUVJ440P};
 
 const char* NativeFilterName(TNativeFilterKind kind) {
@@ -70,9 +72,10 @@ bool NativeFiltersRegistered() {
     return registered.load();
 }
 
-TNativeFilter::TNativeFilter(TNativeFilterKind kind)
+TNativeFilter::TNativeFilter(TNativeFilterKind kind, unsigned changedPlanes)
     : FLog{kind == TNativeFilterKind::Eq ? &kEqClass : &kHueClass}, FKind(kind),
-      FFirst{std::make_shared<TLiveCell>(0), kind == TNativeFilterKind::Eq ? "brightness" : "hue"},
+      FChangedPlanes(changedPlanes), FFirst{std::make_shared<TLiveCell>(0),
+                                            kind == TNativeFilterKind::Eq ? "brightness" : "hue"},
       FSecond{std::make_shared<TLiveCell>(0),
               kind == TNativeFilterKind::Eq ? "contrast" : "saturation"} {}
 
@@ -144,12 +147,68 @@ void TNativeFilter::LogValues(int first, int second) {
     av_log(&FLog, AV_LOG_DEBUG, "%s:%d, %s:%d\n", FFirst.Name, first, FSecond.Name, second);
 }
 
-void TNativeFilter::Filter(AVFrame* frame) {
+bool TNativeFilter::Filter(AVFrame* frame) {
     const int first = Checked(FFirst);
     const int second = Checked(FSecond);
     if (first != FReportedFirst || second != FReportedSecond)
         LogValues(first, second);
     // Both 0 leaves the picture as it is: the brightness formula would lower every sample by 1.
-    if (FProcessing && (first != 0 || second != 0))
-        Process(frame, first, second);
+    if (!FProcessing || (first == 0 && second == 0))
+        return true;
+    if (av_frame_is_writable(frame)) {
+        Process(frame, frame, first, second);
+        return true;
+    }
+    ffmpeg::FramePtr changed = FrameForChanges(frame);
+    if (!changed) {
+        if (av_frame_make_writable(frame) < 0)
+            return false;
+        Process(frame, frame, first, second);
+        return true;
+    }
+    Process(frame, changed.get(), first, second);
+    av_frame_unref(frame);
+    av_frame_move_ref(frame, changed.get());
+    return true;
+}
+
+ffmpeg::FramePtr TNativeFilter::FrameForChanges(const AVFrame* in) {
+    int shiftX = 0, shiftY = 0;
+    if (in->nb_extended_buf > 0 ||
+        av_pix_fmt_get_chroma_sub_sample(static_cast<AVPixelFormat>(in->format), &shiftX, &shiftY) <
+            0)
+        return nullptr;
+    ffmpeg::FramePtr out = ffmpeg::MakeFrame();
+    if (!out || av_frame_copy_props(out.get(), in) < 0)
+        return nullptr;
+    out->format = in->format;
+    out->width = in->width;
+    out->height = in->height;
+    // The unchanged planes stay in `in`'s buffers: `out` holds references to all of them.
+    int buffers = 0;
+    for (; buffers < AV_NUM_DATA_POINTERS && in->buf[buffers] != nullptr; ++buffers) {
+        out->buf[buffers] = av_buffer_ref(in->buf[buffers]);
+        if (out->buf[buffers] == nullptr)
+            return nullptr;
+    }
+    for (int plane = 0; plane < 3; ++plane) {
+        out->data[plane] = in->data[plane];
+        out->linesize[plane] = in->linesize[plane];
+        if (!(FChangedPlanes & (1u << plane)))
+            continue;
+        const int rows = plane == 0 ? in->height : AV_CEIL_RSHIFT(in->height, shiftY);
+        const size_t size = static_cast<size_t>(std::abs(in->linesize[plane])) * rows;
+        TPlanePool& pool = FPools[plane];
+        if (!pool.Pool || pool.Size != size) {
+            pool.Pool.reset(av_buffer_pool_init(size, nullptr));
+            pool.Size = size;
+        }
+        if (!pool.Pool || buffers >= AV_NUM_DATA_POINTERS || in->linesize[plane] < 0)
+            return nullptr;
+        out->buf[buffers] = av_buffer_pool_get(pool.Pool.get());
+        if (out->buf[buffers] == nullptr)
+            return nullptr;
+        out->data[plane] = out->buf[buffers++]->data;
+    }
+    return out;
 }

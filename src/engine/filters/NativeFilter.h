@@ -7,6 +7,7 @@
 //
 // An instance lives on the thread that drives its graph; only the live values are shared.
 
+#include "engine/FFmpegPtr.h"
 #include "engine/filters/LiveValues.h"
 
 #include <QString>
@@ -44,14 +45,17 @@ public:
 
     TNativeFilterKind Kind() const { return FKind; }
     // Checks the values (correcting and logging ones out of range, logging changed ones) and
-    // changes `frame` in place unless both are 0. The frame must be writable and of one of
-    // kNativeFilterFormats.
-    void Filter(AVFrame* frame);
+    // changes the picture of `frame`, one of kNativeFilterFormats, unless both are 0: in place
+    // when it is writable, else into new planes of its own while the planes it leaves alone
+    // stay shared (no copy of a whole picture per frame). False when memory ran out.
+    bool Filter(AVFrame* frame);
 
 protected:
-    explicit TNativeFilter(TNativeFilterKind kind);
-    // The work on one picture with both values already checked, not both 0.
-    virtual void Process(AVFrame* frame, int first, int second) const = 0;
+    // `changedPlanes`: a bit for each plane the filter writes.
+    TNativeFilter(TNativeFilterKind kind, unsigned changedPlanes);
+    // The work on one picture with both values already checked, not both 0: reads the planes
+    // of `in` and writes the changed ones of `out` (the same frame when working in place).
+    virtual void Process(const AVFrame* in, AVFrame* out, int first, int second) const = 0;
 
 private:
     struct TValue {
@@ -63,10 +67,19 @@ private:
     void LogValues(int first, int second);
 
     // av_log's context: its first member is the class that names the filter in log lines.
+    // A frame with new buffers for the changed planes and the others shared with `in`.
+    ffmpeg::FramePtr FrameForChanges(const AVFrame* in);
+
     struct TLogContext {
         const AVClass* Class;
     } FLog;
     const TNativeFilterKind FKind;
+    const unsigned FChangedPlanes;
+    struct TPlanePool {
+        ffmpeg::BufferPoolPtr Pool;
+        size_t Size = 0;
+    };
+    std::array<TPlanePool, 3> FPools; // the changed planes' buffers, reused frame after frame
     TValue FFirst, FSecond;
     int FReportedFirst = 0, FReportedSecond = 0;
     bool FProcessing = false; // a value was not 0 at the start, or one is live

@@ -31,10 +31,9 @@ bool AddEnd(ffmpeg::FilterInOutPtr& list, const QString& label, AVFilterContext*
 AVFilterContext* CreateFilter(AVFilterGraph* graph, const char* filter, const QString& name,
                               const QString& args) {
     AVFilterContext* context = nullptr;
-    if (avfilter_graph_create_filter(&context, avfilter_get_by_name(filter),
-                                     name.toUtf8().constData(),
-                                     args.isEmpty() ? nullptr : args.toUtf8().constData(),
-                                     nullptr, graph) < 0)
+    if (avfilter_graph_create_filter(
+            &context, avfilter_get_by_name(filter), name.toUtf8().constData(),
+            args.isEmpty() ? nullptr : args.toUtf8().constData(), nullptr, graph) < 0)
         return nullptr;
     return context;
 }
@@ -102,13 +101,13 @@ bool TNativeFilterGraph::AddBridges(AVFilterGraph* graph, ffmpeg::FilterInOutPtr
             stage.Height, stage.Format, stage.TimeBase.num, stage.TimeBase.den, stage.Aspect.num,
             stage.Aspect.den > 0 ? stage.Aspect.den : 1);
         if (stage.FrameRate.num > 0 && stage.FrameRate.den > 0)
-            args += QString::asprintf(":frame_rate=%d/%d", stage.FrameRate.num, stage.FrameRate.den);
-        stage.Source = CreateFilter(graph, "buffer", QStringLiteral("rc_native_%1_source").arg(i),
-                                    args);
-        stage.Sink = CreateFilter(graph, "buffersink",
-                                  QStringLiteral("rc_native_%1_sink").arg(i), QString());
-        const AVPixelFormat formats[] = {static_cast<AVPixelFormat>(stage.Format),
-                                         AV_PIX_FMT_NONE};
+            args +=
+                QString::asprintf(":frame_rate=%d/%d", stage.FrameRate.num, stage.FrameRate.den);
+        stage.Source =
+            CreateFilter(graph, "buffer", QStringLiteral("rc_native_%1_source").arg(i), args);
+        stage.Sink = CreateFilter(graph, "buffersink", QStringLiteral("rc_native_%1_sink").arg(i),
+                                  QString());
+        const AVPixelFormat formats[] = {static_cast<AVPixelFormat>(stage.Format), AV_PIX_FMT_NONE};
         if (stage.Source == nullptr || stage.Sink == nullptr ||
             av_opt_set_int_list(stage.Sink, "pix_fmts", formats, AV_PIX_FMT_NONE,
                                 AV_OPT_SEARCH_CHILDREN) < 0 ||
@@ -152,10 +151,8 @@ bool TNativeFilterGraph::Pump() {
                         return false;
                     break;
                 }
-                if (result < 0 || av_frame_make_writable(FFrame.get()) < 0)
-                    return false;
-                stage.Filter->Filter(FFrame.get());
-                if (av_buffersrc_add_frame(stage.Source, FFrame.get()) < 0)
+                if (result < 0 || !stage.Filter->Filter(FFrame.get()) ||
+                    av_buffersrc_add_frame(stage.Source, FFrame.get()) < 0)
                     return false;
             }
         }

@@ -61,8 +61,8 @@ void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int h
             av_strdup(QString::asprintf("flags=0x%X", output.ScalerFlags).toUtf8().constData());
 
         const QByteArray sourceArgs =
-            QString::asprintf("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", width,
-                              height, format, AV_TIME_BASE, sampleAspect.num,
+            QString::asprintf("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d",
+                              width, height, format, AV_TIME_BASE, sampleAspect.num,
                               sampleAspect.den > 0 ? sampleAspect.den : 1)
                 .toUtf8();
         const AVPixelFormat sinkFormats[] = {codec->pix_fmt, AV_PIX_FMT_NONE};
@@ -101,8 +101,8 @@ void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int h
             then("scale", QStringLiteral("%1:%2").arg(designWidth).arg(designHeight),
                  QStringLiteral("scale_in"));
         AVFilterContext* end = filter.Sink;
-        if (rebuild &&
-            (codec->width != output.Filter.SinkWidth || codec->height != output.Filter.SinkHeight)) {
+        if (rebuild && (codec->width != output.Filter.SinkWidth ||
+                        codec->height != output.Filter.SinkHeight)) {
             end = AddScale(graph, nullptr, codec->width, codec->height, "scale_out");
             if (end == nullptr || avfilter_link(end, 0, filter.Sink, 0) < 0)
                 throw FFmpegException(failure);

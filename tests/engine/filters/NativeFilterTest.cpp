@@ -2,8 +2,8 @@
 // graph text names them, and conversions through them (outputs read by ffprobe and by the
 // engine's own decoding).
 
-#include "engine/filters/LiveValues.h"
 #include "engine/filters/NativeFilter.h"
+#include "engine/filters/LiveValues.h"
 #include "engine/filters/NativeFilterText.h"
 
 #include "../transcoder/JobFixture.h"
@@ -44,8 +44,7 @@ ffmpeg::FramePtr PatternFrame(AVPixelFormat format, int width, int height) {
 // The samples of one plane (only the picture's part of each row).
 std::vector<uint8_t> Plane(const AVFrame* frame, int plane) {
     int shiftX = 0, shiftY = 0;
-    av_pix_fmt_get_chroma_sub_sample(static_cast<AVPixelFormat>(frame->format), &shiftX,
-                                     &shiftY);
+    av_pix_fmt_get_chroma_sub_sample(static_cast<AVPixelFormat>(frame->format), &shiftX, &shiftY);
     const int w = plane == 0 ? frame->width : AV_CEIL_RSHIFT(frame->width, shiftX);
     const int h = plane == 0 ? frame->height : AV_CEIL_RSHIFT(frame->height, shiftY);
     std::vector<uint8_t> samples;
@@ -64,9 +63,13 @@ uint8_t EqReference(int sample, int b, int c) {
 
 std::pair<uint8_t, uint8_t> HueReference(int u, int v, int a, int s) {
     const long double theta = a * 3.14159265358979323846264338327950288L / 100;
-    const int64_t sine = static_cast<int64_t>(std::floor(std::sin(theta) * 65536 * (s + 100) / 100 + 0.5L));
-    const int64_t cosine = static_cast<int64_t>(std::floor(std::cos(theta) * 65536 * (s + 100) / 100 + 0.5L));
-    const auto clamp = [](int64_t x) { return static_cast<uint8_t>(std::clamp<int64_t>(x, 0, 255)); };
+    const int64_t sine =
+        static_cast<int64_t>(std::floor(std::sin(theta) * 65536 * (s + 100) / 100 + 0.5L));
+    const int64_t cosine =
+        static_cast<int64_t>(std::floor(std::cos(theta) * 65536 * (s + 100) / 100 + 0.5L));
+    const auto clamp = [](int64_t x) {
+        return static_cast<uint8_t>(std::clamp<int64_t>(x, 0, 255));
+    };
     return {clamp((cosine * (u - 128) - sine * (v - 128) + 0x808000) >> 16),
             clamp((sine * (u - 128) + cosine * (v - 128) + 0x808000) >> 16)};
 }
@@ -100,10 +103,10 @@ protected:
     // A flat picture source, lossless, so that every output sample can be predicted.
     QString FlatSource(const char* name, const char* colour, const char* pixelFormat) {
         const QString file = Out(name);
-        const TProcessResult made = RunProgram(
-            "ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                       QStringLiteral("color=c=%1:s=64x48:r=10:d=2").arg(colour), "-pix_fmt",
-                       pixelFormat, "-c:v", "ffv1", file});
+        const TProcessResult made =
+            RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                  QStringLiteral("color=c=%1:s=64x48:r=10:d=2").arg(colour),
+                                  "-pix_fmt", pixelFormat, "-c:v", "ffv1", file});
         EXPECT_EQ(made.ExitCode, 0) << made.Err.toStdString();
         return file;
     }
@@ -122,10 +125,10 @@ protected:
     // Per picture of `file`: the smallest and largest sample of `plane` ("y", "u", "v"), read
     // by ffprobe.
     static QList<std::pair<int, int>> ProbedRanges(const QString& file, const char* plane) {
-        const TProcessResult probed = RunProgram(
-            "ffprobe", {"-v", "error", "-f", "lavfi", "-i",
-                        QStringLiteral("movie=%1,signalstats").arg(file), "-show_entries",
-                        "frame_tags", "-of", "json"});
+        const TProcessResult probed =
+            RunProgram("ffprobe", {"-v", "error", "-f", "lavfi", "-i",
+                                   QStringLiteral("movie=%1,signalstats").arg(file),
+                                   "-show_entries", "frame_tags", "-of", "json"});
         QList<std::pair<int, int>> ranges;
         const QString upper = QString::fromLatin1(plane).toUpper();
         for (const QJsonValue& frame : QJsonDocument::fromJson(probed.Out)["frames"].toArray()) {
@@ -219,10 +222,10 @@ TEST_F(NativeFilterTest, ThePicturesChangeAsTheFormulasSay) {
     };
     for (const AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P}) {
         for (const TCase& test : cases) {
-            SCOPED_TRACE(QStringLiteral("%1=%2 on %3")
-                             .arg(NativeFilterName(test.Kind), test.Parameters,
-                                  av_get_pix_fmt_name(format))
-                             .toStdString());
+            SCOPED_TRACE(
+                QStringLiteral("%1=%2 on %3")
+                    .arg(NativeFilterName(test.Kind), test.Parameters, av_get_pix_fmt_name(format))
+                    .toStdString());
             const ffmpeg::FramePtr before = PatternFrame(format, 33, 21);
             ffmpeg::FramePtr after = ffmpeg::MakeFrame();
             ASSERT_GE(av_frame_ref(after.get(), before.get()), 0);
@@ -254,7 +257,8 @@ TEST_F(NativeFilterTest, ParametersAreCheckedAndLogged) {
         {"0:1.5", "failed to parsing parameters: '1.5' is not a valid integer value"},
         {"0:0:x", "failed to parsing parameters: 'x' is not a valid integer value"},
         {"0:0:0:2:3", "failed to parsing parameters: '2:3' is not a valid integer value"},
-        {"99999999999:0", "failed to parsing parameters: '99999999999' is not a valid integer value"},
+        {"99999999999:0",
+         "failed to parsing parameters: '99999999999' is not a valid integer value"},
     };
     for (const auto& test : refused) {
         logged.clear();
@@ -288,11 +292,11 @@ TEST_F(NativeFilterTest, LiveValuesAreNamedByHandlesOnly) {
     int onTheStack = 0;
     const int released = CreateLiveValue(5);
     ReleaseLiveValue(released);
-    for (const qint64 handle : {qint64(reinterpret_cast<quintptr>(&onTheStack)),
-                                qint64(released), qint64(987654), qint64(-1)}) {
+    for (const qint64 handle : {qint64(reinterpret_cast<quintptr>(&onTheStack)), qint64(released),
+                                qint64(987654), qint64(-1)}) {
         logged.clear();
-        EXPECT_FALSE(TNativeFilter::Create(TNativeFilterKind::Hue,
-                                           QStringLiteral("0:0:%1").arg(handle)))
+        EXPECT_FALSE(
+            TNativeFilter::Create(TNativeFilterKind::Hue, QStringLiteral("0:0:%1").arg(handle)))
             << handle;
         EXPECT_TRUE(Log().contains(QStringLiteral("%1 is not a live value handle").arg(handle)))
             << Log().toStdString();
@@ -308,20 +312,23 @@ TEST_F(NativeFilterTest, GraphTextsAreCutOpenWhereTheyNameTheFilters) {
         std::vector<std::pair<TNativeFilterKind, QString>> Uses;
     } cases[] = {
         {"scale=320:240", "scale=320:240", {}},
-        {"nativeeq=20:10", "null[rc_native_0_in];[rc_native_0_out]null",
+        {"nativeeq=20:10",
+         "null[rc_native_0_in];[rc_native_0_out]null",
          {{TNativeFilterKind::Eq, "20:10"}}},
         {"crop=160:120:0:0, nativehue=-30:50 ,scale=320:240",
          "crop=160:120:0:0, null[rc_native_0_in];[rc_native_0_out]null,scale=320:240",
          {{TNativeFilterKind::Hue, "-30:50"}}},
         {"[in]nativeeq@bright='1: 2'[a];[a]nativehue[out]",
-         "[in]null[rc_native_0_in];[rc_native_0_out]null[a];[a]null[rc_native_1_in];[rc_native_1_out]null[out]",
+         "[in]null[rc_native_0_in];[rc_native_0_out]null[a];[a]null[rc_native_1_in];[rc_native_1_"
+         "out]null[out]",
          {{TNativeFilterKind::Eq, "1: 2"}, {TNativeFilterKind::Hue, ""}}},
         {"sws_flags=bicubic;nativeeq=\\1:0",
          "sws_flags=bicubic;null[rc_native_0_in];[rc_native_0_out]null",
          {{TNativeFilterKind::Eq, "1:0"}}},
         // Inside quotes and as an argument it is text, not a filter.
         {"drawtext=text='a,nativeeq=1',scale=nativehue:2",
-         "drawtext=text='a,nativeeq=1',scale=nativehue:2", {}},
+         "drawtext=text='a,nativeeq=1',scale=nativehue:2",
+         {}},
     };
     for (const auto& test : cases) {
         const TSplicedGraphText spliced = SpliceNativeFilters(QString::fromUtf8(test.Text));
@@ -396,15 +403,14 @@ TEST_F(NativeFilterTest, ALiveValueChangedDuringAConversionChangesTheNextPicture
     const int y = ProbedRanges(grey, "y").value(0).first;
     TLiveValue brightness(0);
     const QString output = Out("live.mkv");
-    const RunResult result =
-        ConvertThrough(grey, output, QStringLiteral("nativeeq=0:0:%1").arg(brightness.Handle()),
-                       [&brightness](TCustomFFmpeg& job) {
-                           job.OnFrameOutputHook = [&brightness](TCustomFFmpeg&,
-                                                                 const TFrameHookData& data) {
-                               if (data.FrameNumber == 9)
-                                   brightness.Set(60);
-                           };
-                       });
+    const RunResult result = ConvertThrough(
+        grey, output, QStringLiteral("nativeeq=0:0:%1").arg(brightness.Handle()),
+        [&brightness](TCustomFFmpeg& job) {
+            job.OnFrameOutputHook = [&brightness](TCustomFFmpeg&, const TFrameHookData& data) {
+                if (data.FrameNumber == 9)
+                    brightness.Set(60);
+            };
+        });
     ASSERT_TRUE(result.Finished) << result.Error.toStdString();
     const QList<std::pair<int, int>> probed = ProbedRanges(output, "y");
     ASSERT_EQ(probed.size(), 20);
