@@ -15,6 +15,7 @@
 #include "shell/DesktopPrompts.h"
 #include "shell/EngineLibraries.h"
 #include "shell/InstanceMailbox.h"
+#include "shell/SessionEnd.h"
 #include "shell/U_Main.h"
 #include "shell/U_OnlyApps.h"
 #include "shell/U_about.h"
@@ -46,13 +47,13 @@ int RunApplication(int& argc, char** argv) {
     TDesktopPrompts desktopPrompts;
     const TPromptOverride prompts(desktopPrompts);
 
-    // A termination request closes the main window, or skips it when it comes earlier.
+    // A termination request ends the session's windows, or skips them when it comes earlier.
     bool terminationRequested = false;
     QPointer<TMainfrm> mainForm;
     HandleTerminationSignals([&] {
         terminationRequested = true;
         if (mainForm)
-            mainForm->close();
+            EndSession(mainForm);
     });
 
     auto splash = std::make_unique<Taboutfrm>();

@@ -299,6 +299,9 @@ void TConvertingfrm::BatchDone(bool allConverted) {
     prgFile->setValue(100);
     prgtotal->setValue(100);
     ShowTimes(1.0);
+    // Nothing is left to pause or cancel while the notices are shown.
+    btnOK->setEnabled(false);
+    btnCancel->setEnabled(false);
     Log(false, QStringLiteral("Convert completed"));
     if (ChkShutdown->isChecked()) {
         Prompts().Beep();
@@ -352,14 +355,10 @@ void TConvertingfrm::btnCancelClick() {
     FAskingToQuit = true;
     const bool quit = Prompts().Confirm(this, QStringLiteral("Whether to quit conversion?"));
     FAskingToQuit = false;
+    if (FLeft)
+        return; // the session ended while the question was open
     if (quit) {
-        FStopping = true;
-        btnOK->setEnabled(false);
-        btnCancel->setEnabled(false);
-        DetachEncoderHandlers();
-        FFEncoder.Stop(true);
-        Log(false, QStringLiteral("Exit Convert"));
-        done(Rejected);
+        StopAndLeave();
         return;
     }
     if (notStarted)
@@ -370,8 +369,24 @@ void TConvertingfrm::btnCancelClick() {
         BatchDone(*pending);
 }
 
+void TConvertingfrm::StopAndLeave() {
+    FStopping = true;
+    tmrConvert->stop();
+    btnOK->setEnabled(false);
+    btnCancel->setEnabled(false);
+    DetachEncoderHandlers();
+    FFEncoder.Stop(true);
+    Log(false, QStringLiteral("Exit Convert"));
+    done(Rejected);
+}
+
 void TConvertingfrm::reject() {
     btnCancelClick();
+}
+
+void TConvertingfrm::EndSession() {
+    if (!FLeft && !FStopping)
+        StopAndLeave();
 }
 
 void TConvertingfrm::done(int result) {

@@ -79,6 +79,8 @@ public slots:
     // The close box and Escape ask like Cancel.
     void reject() override;
     void done(int result) override;
+    // Stops the tasks (their unfinished outputs go) and leaves, without the question.
+    void EndSession() override;
 
 protected:
     void FirstShow() override;
@@ -94,6 +96,7 @@ private:
     void FFEncoderTerminate(const TTerminateInfo& info);
     void FFEncoderVideoOutputHook(THookInfo& info);
     void BatchDone(bool allConverted);
+    void StopAndLeave();         // the tasks stopped, the window left
     void ShowTimes(double done); // the batch's part done, 0…1
     void Log(bool error, const QString& line);
 

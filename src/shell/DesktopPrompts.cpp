@@ -87,10 +87,26 @@ QString TDesktopPrompts::ChooseFolder(QWidget* parent, const QString& title,
     return folder.isEmpty() ? QString() : WithTrailingSlash(folder);
 }
 
+namespace {
+
+// The desktop has no program for it: say so, with the place to copy (the text is selectable).
+void TellNotOpened(const QString& what, const QString& place) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"),
+                    QStringLiteral("This desktop has no program that opens %1.").arg(what),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.setInformativeText(place);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box.exec();
+}
+
+} // namespace
+
 void TDesktopPrompts::OpenFolder(const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        TellNotOpened(QStringLiteral("folders"), QDir::toNativeSeparators(folder));
 }
 
 void TDesktopPrompts::OpenAddress(const QString& address) {
-    QDesktopServices::openUrl(QUrl::fromUserInput(address));
+    if (!QDesktopServices::openUrl(QUrl::fromUserInput(address)))
+        TellNotOpened(QStringLiteral("web pages"), address);
 }

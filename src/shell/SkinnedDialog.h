@@ -27,6 +27,10 @@ public:
 
     static constexpr int kCornerRadius = 15;
 
+    // The desktop session ends: the window leaves at once, asking nothing, keeping nothing it
+    // had not kept (what its Cancel does without the question).
+    virtual void EndSession() { done(Rejected); }
+
 protected:
     // A row at the end of `column` with OK and Cancel picture buttons at its right end.
     void AddOkCancelRow(QBoxLayout* column, TPictureButton*& ok, TPictureButton*& cancel);

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
 
 namespace {
 
@@ -121,4 +125,32 @@ TEST_F(StartupTest, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     auto third = Start();
     ASSERT_TRUE(WaitForMainWindow(true));
     Terminate(*third);
+}
+
+// A logout or shutdown ends the application within moments even while a message box waits
+// for an answer (here the one telling of a file that could not be added), and SIGHUP does
+// as SIGTERM.
+TEST_F(StartupTest, TheSessionEndClosesItEvenWithAMessageBoxOpen) {
+    const QString broken = QStringLiteral(REELCASTER_TEST_MEDIA_DIR "/random_bytes.mp4");
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QDir(home.filePath("Log")).removeRecursively(); // what is logged is this run's
+        auto app = Start(QStringLiteral("1"), {broken});
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return ReadAll(home.filePath("Log/log1.txt"))
+                    .contains("Failed to load File  " + broken.toUtf8());
+            },
+            30000))
+            << app->readAllStandardError().toStdString();
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(static_cast<pid_t>(app->processId()), signal);
+        ASSERT_TRUE(app->waitForFinished(5000)) << "still running after the signal";
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app->exitCode(), 0);
+        // The normal exit path ran: the settings were written.
+        EXPECT_TRUE(ReadAll(home.filePath("Reelcaster.ini")).startsWith("[Output]"));
+    }
 }

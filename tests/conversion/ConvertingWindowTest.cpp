@@ -10,6 +10,7 @@
 #include "engine/FFLog.h"
 #include "engine/probe/FFDecode.h"
 #include "engine/transcoder/FFmpeg.h"
+#include "shell/SessionEnd.h"
 
 #include "common/FakePrompts.h"
 #include "common/Process.h"
@@ -24,6 +25,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -158,22 +160,25 @@ TEST_F(ConvertingWindowTest, AnItemThatCannotBeOpenedIsCountedAndTheOthersConver
     // What the window shows, sampled while it runs.
     QStringList counters;
     QStringList files;
+    bool pauseFocused = false;
     const auto sample = [&] {
         if (counters.isEmpty() || counters.last() != window.lblperent->text())
             counters << window.lblperent->text();
         if (files.isEmpty() || files.last() != window.lblFileName->text())
             files << window.lblFileName->text();
+        if (window.btnOK->isEnabled() && window.focusWidget() == window.btnOK)
+            pauseFocused = true;
     };
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, sample);
     sampler.start(1);
     bool visibleAtMessage = false;
-    bool pauseFocused = false;
+    bool endedButtonsOff = false;
     // The last task's report, its end and the batch notice may all be handled before the timer
     // fires again: what the window shows at the notice is sampled there.
     prompts.OnCall = [&](const QString&) {
         visibleAtMessage = window.isVisible();
-        pauseFocused = window.focusWidget() == window.btnOK;
+        endedButtonsOff = !window.btnOK->isEnabled() && !window.btnCancel->isEnabled();
         sample();
     };
 
@@ -194,7 +199,8 @@ TEST_F(ConvertingWindowTest, AnItemThatCannotBeOpenedIsCountedAndTheOthersConver
                                                       ": No such file or "
                                                       "directory"}));
     EXPECT_TRUE(visibleAtMessage) << "the message must come before the window closes";
-    EXPECT_TRUE(pauseFocused) << "Space pauses";
+    EXPECT_TRUE(pauseFocused) << "Space pauses while it runs";
+    EXPECT_TRUE(endedButtonsOff) << "nothing to pause or cancel once it has ended";
     EXPECT_EQ(window.prgtotal->value(), 100);
     EXPECT_EQ(OutputFiles(), QStringList({"a.flv", "c.flv"}));
     EXPECT_NEAR(DurationSeconds(output + "c.flv"), 5.0, 0.2);
@@ -542,4 +548,60 @@ TEST_F(ConvertingWindowTest, CancelRemovesOnlyTheUnfinishedOutput) {
     EXPECT_EQ(QDir(output).entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList{"a.flv"});
     EXPECT_NEAR(DurationSeconds(output + "a.flv"), 5.0, 0.1);
+}
+
+// The session's end (what SIGTERM runs) while a task converts: the tasks stop without the
+// question, the unfinished output goes, the finished one stays; and while the completion
+// message is open: it closes, and the window leaves with Pause and Cancel disabled.
+TEST_F(ConvertingWindowTest, TheSessionEndStopsTheRunAndClosesItsMessages) {
+    // Every event loop has been told to end: the next test's must run again.
+    const auto runEventLoopsAgain = [] {
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    };
+    AddCopy(testmedia::kH264Aac, "a.mp4");
+    TJobRow* paced = AddCopy(testmedia::kH264Aac, "b.mp4");
+    paced->Item.InputOptions.ExtOptions = QStringLiteral("re=1"); // 5 s at the source's pace
+    {
+        TConvertingfrm window(nullptr, list, shutdown, openFolder);
+        const TProgressEvent windowProgress = window.Encoder().OnProgress;
+        bool ended = false;
+        window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
+            windowProgress(sender, info);
+            if (info->TaskIndex != 1 || info->FileIndex < 0 || ended)
+                return;
+            ended = true;
+            QTimer::singleShot(0, &window, [] { EndSession(nullptr); });
+        };
+        EXPECT_EQ(Run(window), QDialog::Rejected);
+        EXPECT_TRUE(ended);
+        EXPECT_FALSE(prompts.Calls.join(' ').contains("Confirm")) << "nothing is asked";
+        EXPECT_EQ(QDir(output).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList{"a.flv"});
+        EXPECT_TRUE(Log().contains("    Exit Convert\r\n"));
+    }
+    runEventLoopsAgain();
+
+    QDir(output).removeRecursively();
+    QDir().mkpath(output);
+    paced->Item.InputOptions.ExtOptions.clear();
+    prompts.Calls.clear();
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    bool buttonsOffAtTheMessage = false;
+    bool messageClosed = false;
+    prompts.OnCall = [&](const QString& call) {
+        if (!call.startsWith("Information"))
+            return;
+        buttonsOffAtTheMessage = !window.btnOK->isEnabled() && !window.btnCancel->isEnabled();
+        // A real message box, as the desktop's prompts show it; the session's end closes it.
+        QMessageBox box(QMessageBox::Information, "Information", call, QMessageBox::Ok, &window);
+        QTimer::singleShot(0, &box, [] { EndSession(nullptr); });
+        QTimer::singleShot(10000, &box, [&box] { box.done(-2); }); // only if it failed
+        messageClosed = box.exec() != -2;
+    };
+    EXPECT_EQ(Run(window), QDialog::Accepted);
+    EXPECT_TRUE(buttonsOffAtTheMessage);
+    EXPECT_TRUE(messageClosed);
+    EXPECT_EQ(OutputFiles(), (QStringList{"a.flv", "b.flv"}));
+    runEventLoopsAgain();
 }
