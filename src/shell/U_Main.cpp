@@ -92,6 +92,7 @@ TMainfrm::TMainfrm(QWidget* parent)
     root->addWidget(BuildCentre(this), 1);
     root->addWidget(BuildBottomBar(this));
     BuildMenus();
+    BuildKeyboardAccess();
 
     lblSoftName->setText(QStringLiteral("Morvane Reelcaster"));
     SetTempPath(QueryTempPath());
@@ -391,24 +392,24 @@ void TMainfrm::BuildMenus() {
         action->setShortcutVisibleInContextMenu(true);
         return action;
     };
-    mniRemove = item(PopupMenu, "mniRemove", QStringLiteral("Remove"), QKeySequence::Delete);
-    mniClearAll = item(PopupMenu, "mniClearAll", QStringLiteral("Clear All"));
-    mniRename = item(PopupMenu, "mniRename", QStringLiteral("Rename"), Qt::Key_F2);
+    mniRemove = item(PopupMenu, "mniRemove", QStringLiteral("&Remove"), QKeySequence::Delete);
+    mniClearAll = item(PopupMenu, "mniClearAll", QStringLiteral("&Clear All"));
+    mniRename = item(PopupMenu, "mniRename", QStringLiteral("Re&name"), Qt::Key_F2);
     PopupMenu->addSeparator();
-    mniFormats = item(PopupMenu, "mniFormats", QStringLiteral("Formats"));
-    mniEdit = item(PopupMenu, "mniEdit", QStringLiteral("Edit"));
-    mniClip = item(PopupMenu, "mniClip", QStringLiteral("Clip"));
-    mniMerge = item(PopupMenu, "mniMerge", QStringLiteral("Merge"));
+    mniFormats = item(PopupMenu, "mniFormats", QStringLiteral("&Formats"));
+    mniEdit = item(PopupMenu, "mniEdit", QStringLiteral("&Edit"));
+    mniClip = item(PopupMenu, "mniClip", QStringLiteral("C&lip"));
+    mniMerge = item(PopupMenu, "mniMerge", QStringLiteral("&Merge"));
     PopupMenu->addSeparator();
-    mniFile = item(PopupMenu, "mniFile", QStringLiteral("File Properties"));
+    mniFile = item(PopupMenu, "mniFile", QStringLiteral("File &Properties"));
     for (QAction* action : {mniRemove, mniRename, mniFormats, mniEdit, mniClip, mniMerge, mniFile})
         action->setEnabled(false);
 
     PmHelp = new QMenu(this);
     PmHelp->setObjectName(QStringLiteral("PmHelp"));
-    mniHelp = item(PmHelp, "mniHelp", QStringLiteral("Help"));
+    mniHelp = item(PmHelp, "mniHelp", QStringLiteral("&Help"));
     PmHelp->addSeparator();
-    mniAbout = item(PmHelp, "mniAbout", QStringLiteral("About"));
+    mniAbout = item(PmHelp, "mniAbout", QStringLiteral("&About"));
 
     connect(mniRemove, &QAction::triggered, this, &TMainfrm::mniRemoveClick);
     connect(mniClearAll, &QAction::triggered, this, &TMainfrm::mniClearAllClick);

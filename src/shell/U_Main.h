@@ -164,6 +164,7 @@ private:
     QWidget* BuildPreview(QWidget* parent);
     QWidget* BuildBottomBar(QWidget* parent);
     void BuildMenus();
+    void BuildKeyboardAccess(); // U_MainKeyboard.cpp
     // The preview controls in their idle state, or ready to play.
     void SetPreviewIdle(bool ready);
     void SetPreviewTitle(const QString& text);

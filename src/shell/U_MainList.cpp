@@ -16,6 +16,34 @@ namespace {
 const QColor kBackground(48, 48, 48);
 const QColor kGrid(64, 65, 67);
 const QColor kSelection(32, 138, 222);
+// The check box of a row: its outline stands out at least 3:1 from the row, selected or not.
+const QColor kCheckOutline(0xc3, 0xca, 0xd5);
+const QColor kCheckOutlineDisabled(0x8a, 0x91, 0x9e);
+const QColor kCheckFill(0x20, 0x22, 0x26);
+const QColor kFocusLine(0x8c, 0xc8, 0xff);
+
+// A check box drawn by the list itself, readable on the dark rows.
+void PaintCheckBox(QPainter* painter, const QRect& box, Qt::CheckState state, bool selected,
+                   bool enabled) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QRectF frame = QRectF(box).adjusted(1.5, 1.5, -1.5, -1.5);
+    const bool checked = state != Qt::Unchecked;
+    const QColor outline =
+        !enabled ? kCheckOutlineDisabled : (selected ? QColor(Qt::white) : kCheckOutline);
+    painter->setPen(QPen(outline, 1.5));
+    painter->setBrush(checked && enabled ? kSelection : kCheckFill);
+    painter->drawRoundedRect(frame, 2, 2);
+    if (checked) {
+        painter->setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const QPointF tick[] = {
+            {frame.left() + frame.width() * 0.22, frame.center().y()},
+            {frame.left() + frame.width() * 0.43, frame.bottom() - frame.height() * 0.25},
+            {frame.right() - frame.width() * 0.2, frame.top() + frame.height() * 0.25}};
+        painter->drawPolyline(tick, 3);
+    }
+    painter->restore();
+}
 
 // Header cells: a one-pixel-wide picture stretched over the cell, a line inside its right edge.
 class TJobListHeader : public QHeaderView {
@@ -49,7 +77,8 @@ private:
     QPixmap FStrip;
 };
 
-// Rows of 20 pixels, grid lines, no focus rectangle, and the rename editor.
+// Rows of 20 pixels, grid lines, the list's own check boxes, a line above and below the current
+// row while the list has the focus (instead of the style's rectangle), and the rename editor.
 class TJobListDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -62,10 +91,28 @@ public:
         QStyleOptionViewItem plain = option;
         plain.state &= ~QStyle::State_HasFocus;
         QStyledItemDelegate::paint(painter, plain, index);
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        if (item.features & QStyleOptionViewItem::HasCheckIndicator) {
+            const QStyle* style = item.widget != nullptr ? item.widget->style() : nullptr;
+            const QRect box = style != nullptr
+                                  ? style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator,
+                                                          &item, item.widget)
+                                  : QRect();
+            PaintCheckBox(painter, box, item.checkState, option.state & QStyle::State_Selected,
+                          option.state & QStyle::State_Enabled);
+        }
         painter->save();
         painter->setPen(kGrid);
         painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        if ((option.state & QStyle::State_HasFocus) && item.widget != nullptr &&
+            item.widget->hasFocus()) {
+            painter->setPen(kFocusLine);
+            painter->drawLine(option.rect.topLeft(), option.rect.topRight());
+            painter->drawLine(option.rect.bottomLeft() - QPoint(0, 1),
+                              option.rect.bottomRight() - QPoint(0, 1));
+        }
         painter->restore();
     }
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,

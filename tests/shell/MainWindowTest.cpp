@@ -75,9 +75,9 @@ TEST_F(MainWindowTest, PopupMenuHasItsItemsInOrder) {
         return captions;
     };
     EXPECT_EQ(items(window->PopupMenu),
-              QStringList({"Remove\tDel", "Clear All", "Rename\tF2", "-", "Formats", "Edit", "Clip",
-                           "Merge", "-", "File Properties"}));
-    EXPECT_EQ(items(window->PmHelp), QStringList({"Help", "-", "About"}));
+              QStringList({"&Remove\tDel", "&Clear All", "Re&name\tF2", "-", "&Formats", "&Edit",
+                           "C&lip", "&Merge", "-", "File &Properties"}));
+    EXPECT_EQ(items(window->PmHelp), QStringList({"&Help\tF1", "-", "&About"}));
 }
 
 TEST_F(MainWindowTest, FirstShowSizeFitsSmallScreens) {
