@@ -136,6 +136,16 @@ TConvertingfrm::TConvertingfrm(QWidget* parent, TJobList& list, ISystemShutdown&
     layout->addLayout(bottom);
     Content()->setStyleSheet(Content()->styleSheet() +
                              QStringLiteral("QCheckBox { color: #e8ebf0; spacing: 6px; }"));
+    // By keyboard: the choices, then Pause and Cancel (Escape cancels, Space pauses).
+    setTabOrder(chkperview, ChkOpenFolder);
+    setTabOrder(ChkOpenFolder, ChkShutdown);
+    setTabOrder(ChkShutdown, btnOK);
+    setTabOrder(btnOK, btnCancel);
+    prgFile->setAccessibleName(QStringLiteral("Progress of the file"));
+    prgtotal->setAccessibleName(QStringLiteral("Total progress"));
+    imgperview->setAccessibleName(QStringLiteral("Preview of the file being converted"));
+    btnOK->setToolTip(QStringLiteral("Pause or resume the conversion (Space)"));
+    btnCancel->setToolTip(QStringLiteral("Stop the conversion (Esc)"));
 
     tmrConvert = new QTimer(this);
     tmrConvert->setObjectName(QStringLiteral("tmrConvert"));
@@ -303,6 +313,15 @@ void TConvertingfrm::BatchDone(bool allConverted) {
     btnOK->setEnabled(false);
     btnCancel->setEnabled(false);
     Log(false, QStringLiteral("Convert completed"));
+    if (!isActiveWindow()) {
+        QString text = allConverted ? QStringLiteral("File conversion is completed!")
+                                    : QStringLiteral("Conversion finished, but one or more files "
+                                                     "failed in conversion.");
+        if (ChkShutdown->isChecked())
+            text += QStringLiteral(" Your computer will shut down after %1 seconds.")
+                        .arg(TShutDownFrm::kSeconds);
+        Notifier.Notify(QStringLiteral("Reelcaster"), text);
+    }
     if (ChkShutdown->isChecked()) {
         Prompts().Beep();
         TShutDownFrm countdown(this, FShutdown);

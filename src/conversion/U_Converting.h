@@ -8,6 +8,7 @@
 #include "conversion/U_Replace.h"
 #include "core/U_ConvertingBatch.h"
 #include "engine/encoder/FFEncode.h"
+#include "shell/DesktopNotification.h"
 #include "shell/SkinnedDialog.h"
 
 #include <QElapsedTimer>
@@ -54,6 +55,8 @@ public:
 
     // Asked before an existing output file is replaced (the real window unless replaced).
     IReplaceQuestion* ReplaceQuestion = &FDialogQuestion;
+    // Tells the desktop how a batch ended while the user works in another window.
+    TDesktopNotifier Notifier;
 
     TFFEncoder& Encoder() { return FFEncoder; }
 

@@ -66,7 +66,9 @@ TSkinnedDialog::TSkinnedDialog(QWidget* parent, const QString& title, int sets, 
         close->setToolTip(QStringLiteral("Close"));
         for (TPictureButton* button : {minimise, close}) {
             button->setFixedSize(24, 20);
+            // Out of the Tab order (the window manager's keys do this), but named for readers.
             button->setFocusPolicy(Qt::NoFocus);
+            button->setAccessibleName(button->toolTip());
             titleRow->addWidget(button);
         }
         connect(minimise, &QAbstractButton::clicked, this, [] {

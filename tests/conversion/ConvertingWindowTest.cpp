@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -604,4 +605,62 @@ TEST_F(ConvertingWindowTest, TheSessionEndStopsTheRunAndClosesItsMessages) {
     EXPECT_TRUE(messageClosed);
     EXPECT_EQ(OutputFiles(), (QStringList{"a.flv", "b.flv"}));
     runEventLoopsAgain();
+}
+
+// The window by keyboard alone, and what a screen reader finds in it.
+TEST_F(ConvertingWindowTest, PauseResumeAndCancelByKeyboard) {
+    TJobRow* row = AddCopy(testmedia::kH264Aac, "a.mp4");
+    row->Item.InputOptions.ExtOptions = QStringLiteral("re=1"); // 5 s at the source's pace
+    TConvertingfrm window(nullptr, list, shutdown, openFolder);
+    const TProgressEvent windowProgress = window.Encoder().OnProgress;
+    bool once = false;
+    QList<QWidget*> visited;
+    QStringList unnamed;
+    bool pausedBySpace = false, resumedBySpace = false;
+    window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
+        windowProgress(sender, info);
+        if (std::exchange(once, true))
+            return;
+        QTimer::singleShot(0, &window, [&] {
+            window.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+            // Tab from Pause round to Pause again.
+            window.btnOK->setFocus(Qt::TabFocusReason);
+            for (int i = 0;
+                 i < 12 && (visited.isEmpty() || QApplication::focusWidget() != visited[0]); ++i) {
+                visited << QApplication::focusWidget();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            QAccessibleInterface* root = QAccessible::queryAccessibleInterface(&window);
+            const std::function<void(QAccessibleInterface*)> walk =
+                [&](QAccessibleInterface* node) {
+                    const QAccessible::Role role = node->role();
+                    if ((role == QAccessible::PushButton || role == QAccessible::CheckBox ||
+                         role == QAccessible::ProgressBar) &&
+                        node->text(QAccessible::Name).trimmed().isEmpty())
+                        unnamed << node->object()->objectName();
+                    for (int i = 0; i < node->childCount(); ++i)
+                        walk(node->child(i));
+                };
+            walk(root);
+            window.btnOK->setFocus();
+            QTest::keyClick(window.btnOK, Qt::Key_Space);
+            pausedBySpace = window.Encoder().Paused() && window.btnOK->text() == "Resume";
+            QTest::keyClick(window.btnOK, Qt::Key_Space);
+            resumedBySpace = !window.Encoder().Paused() && window.btnOK->text() == "Pause";
+            prompts.ConfirmAnswer = true;
+            QTest::keyClick(&window, Qt::Key_Escape);
+        });
+    };
+    EXPECT_EQ(Run(window), QDialog::Rejected);
+    const QList<QWidget*> expected = {window.btnOK, window.btnCancel, window.chkperview,
+                                      window.ChkOpenFolder, window.ChkShutdown};
+    EXPECT_EQ(visited, expected);
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(' ').toStdString();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(window.prgtotal)->text(QAccessible::Name),
+              "Total progress");
+    EXPECT_TRUE(pausedBySpace);
+    EXPECT_TRUE(resumedBySpace);
+    EXPECT_TRUE(prompts.Calls.contains("Confirm: Whether to quit conversion?"));
+    EXPECT_TRUE(Log().contains("    Exit Convert\r\n"));
 }

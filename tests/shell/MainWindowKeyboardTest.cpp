@@ -202,13 +202,24 @@ TEST_F(MainWindowKeyboardTest, UncheckedBoxesStandOutFromTheRows) {
     const QRect box = window->VSTFile->style()->subElementRect(
         QStyle::SE_ItemViewItemCheckIndicator, &option, window->VSTFile);
     const QImage picture = window->VSTFile->viewport()->grab().toImage();
-    const QColor background = picture.pixelColor(cell.right() - 4, cell.center().y());
+    const qreal ratio = picture.devicePixelRatio(); // device pixels at a scaled desktop
+    const auto at = [&](int x, int y) { return picture.pixelColor(QPoint(x, y) * ratio); };
+    const QColor background = at(cell.right() - 4, cell.center().y());
     double best = 0;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x)
-            best = std::max(best, Contrast(picture.pixelColor(x, y), background));
+            best = std::max(best, Contrast(at(x, y), background));
     EXPECT_GE(best, 3.0) << "the outline of an unchecked box";
     EXPECT_GE(Contrast(QColor(0xc3, 0xca, 0xd5), QColor(48, 48, 48)), 3.0);
+
+    // As a user sees it, with the keyboard on Changing (REELCASTER_SCREENSHOT_DIR keeps it).
+    const QByteArray folder = qgetenv("REELCASTER_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) {
+        window->activateWindow();
+        window->btnChange->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        window->grab().save(QString::fromLocal8Bit(folder) + "/main-keyboard.png");
+    }
 }
 
 // Escape closes each tool window as its Cancel or close box does.
