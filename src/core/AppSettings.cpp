@@ -4,6 +4,7 @@
 #include "core/IniFile.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 #include <optional>
 
@@ -90,6 +91,43 @@ bool StoreSetting(TSettingKey key, const QString& value) {
     if (!module.File)
         return false;
     return module.File->WriteString(QLatin1String(kSettingsSection), KeyName(key), value);
+}
+
+TWindowPlace StoredWindowPlace(const QString& window) {
+    const SettingsModule& module = Module();
+    if (!module.File)
+        return {};
+    const QString section = QLatin1String(kWindowSection);
+    const QStringList parts = module.File->ReadString(section, window + QStringLiteral("Geometry"))
+                                  .split(QLatin1Char(','));
+    TWindowPlace place;
+    if (parts.size() == 4) {
+        int values[4] = {};
+        bool ok = true;
+        for (int i = 0; ok && i < 4; ++i)
+            values[i] = parts[i].trimmed().toInt(&ok);
+        if (ok && values[2] > 0 && values[3] > 0)
+            place.Geometry = QRect(values[0], values[1], values[2], values[3]);
+    }
+    place.Maximized = module.File->ReadString(section, window + QStringLiteral("Maximized")) ==
+                      QLatin1String("1");
+    return place;
+}
+
+bool StoreWindowPlace(const QString& window, const TWindowPlace& place) {
+    SettingsModule& module = Module();
+    if (!module.File)
+        return false;
+    const QString section = QLatin1String(kWindowSection);
+    const QRect& g = place.Geometry;
+    return module.File->WriteString(section, window + QStringLiteral("Geometry"),
+                                    QStringLiteral("%1,%2,%3,%4")
+                                        .arg(g.x())
+                                        .arg(g.y())
+                                        .arg(g.width())
+                                        .arg(g.height())) &&
+           module.File->WriteString(section, window + QStringLiteral("Maximized"),
+                                    place.Maximized ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void SetTempPath(const QString& tempPath) {

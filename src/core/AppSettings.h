@@ -3,6 +3,7 @@
 // The in-memory settings every window reads, backed by "Reelcaster.ini" (section "Output")
 // in the data folder. A field changes only together with its write to the file.
 
+#include <QRect>
 #include <QString>
 
 struct TAppSettings {
@@ -32,6 +33,17 @@ void ReleaseSettings();
 // Sets one setting and writes it to the file at once. False when the file could not be
 // written (the in-memory value is set all the same, so the session goes on with it).
 bool StoreSetting(TSettingKey key, const QString& value);
+
+// Where a window was when it last closed, remembered under "[Window]" ("<name>Geometry" as
+// "x,y,width,height" of its normal size and place, "<name>Maximized" as 0 or 1); an empty
+// Geometry when there is nothing usable.
+inline constexpr char kWindowSection[] = "Window";
+struct TWindowPlace {
+    QRect Geometry;
+    bool Maximized = false;
+};
+TWindowPlace StoredWindowPlace(const QString& window);
+bool StoreWindowPlace(const QString& window, const TWindowPlace& place);
 
 // Records the user's temporary folder (with '/').
 void SetTempPath(const QString& tempPath);

@@ -93,6 +93,7 @@ TMainfrm::TMainfrm(QWidget* parent)
     root->addWidget(BuildBottomBar(this));
     BuildMenus();
     BuildKeyboardAccess();
+    BuildFrame();
 
     lblSoftName->setText(QStringLiteral("Morvane Reelcaster"));
     SetTempPath(QueryTempPath());
@@ -430,7 +431,9 @@ void TMainfrm::showEvent(QShowEvent* event) {
     if (!FFirstShow)
         return;
     FFirstShow = false;
-    if (const QScreen* display = screen()) {
+    // Where it was when it last closed, else in the middle of the screen.
+    const QScreen* display = screen();
+    if (!RestorePlace() && display != nullptr) {
         resize(FirstShowSize(display->geometry().size()));
         move(display->availableGeometry().center() - rect().center());
     }
@@ -453,6 +456,7 @@ void TMainfrm::changeEvent(QEvent* event) {
 }
 
 void TMainfrm::closeEvent(QCloseEvent* event) {
+    StorePlace();
     // Nothing of the preview may arrive while the application shuts down.
     DetachPlayerHandlers();
     StopPreview();

@@ -165,6 +165,10 @@ private:
     QWidget* BuildBottomBar(QWidget* parent);
     void BuildMenus();
     void BuildKeyboardAccess(); // U_MainKeyboard.cpp
+    // The frame (U_MainFrame.cpp): edges that resize, the place remembered between runs.
+    void BuildFrame();
+    bool RestorePlace();
+    void StorePlace();
     // The preview controls in their idle state, or ready to play.
     void SetPreviewIdle(bool ready);
     void SetPreviewTitle(const QString& text);

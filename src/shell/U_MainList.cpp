@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QRegularExpressionValidator>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -226,6 +227,21 @@ void TJobListView::StartRename(TJobRow* row) {
         if (cell.isValid())
             edit(cell);
     });
+}
+
+void TJobListView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    // Extra width (a larger or maximised window) goes to the two name columns, in proportion
+    // to their widths; the user's own widths are kept otherwise.
+    const int change = event->size().width() - event->oldSize().width();
+    if (event->oldSize().width() <= 0 || change == 0)
+        return;
+    const int input = columnWidth(TJobList::ColInput);
+    const int output = columnWidth(TJobList::ColOutputName);
+    const int toInput = input + output > 0 ? change * input / (input + output) : change / 2;
+    constexpr int kNarrowest = 60;
+    setColumnWidth(TJobList::ColInput, std::max(kNarrowest, input + toInput));
+    setColumnWidth(TJobList::ColOutputName, std::max(kNarrowest, output + change - toInput));
 }
 
 void TJobListView::keyPressEvent(QKeyEvent* event) {

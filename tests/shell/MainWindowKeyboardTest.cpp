@@ -3,6 +3,7 @@
 
 #include "controls/MrvTrackbar.h"
 #include "engine/widgets/TPlayerDisplay.h"
+#include "shell/ResizeGrips.h"
 
 #include "shell/MainWindowFixture.h"
 
@@ -12,6 +13,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QToolButton>
@@ -249,4 +251,63 @@ TEST_F(MainWindowKeyboardTest, EscapeClosesTheToolWindows) {
         EXPECT_EQ(closed, name);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
+}
+
+// The frameless window resizes by its edges and corners (here without a window manager, so it
+// follows the pointer itself), never below its minimum; extra width goes to the name columns;
+// its place comes back at the next start.
+TEST_F(MainWindowKeyboardTest, EdgesResizeAndThePlaceIsRemembered) {
+    window->setGeometry(100, 80, 920, 570);
+    QApplication::sendPostedEvents();
+    const auto grip = [this](Qt::Edges edges) {
+        for (TResizeGrip* candidate : window->findChildren<TResizeGrip*>()) {
+            if (candidate->Edges() == edges)
+                return candidate;
+        }
+        return static_cast<TResizeGrip*>(nullptr);
+    };
+    const auto drag = [](QWidget* handle, QPoint by) {
+        const QPoint from = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + by),
+                         QPointF(handle->mapToGlobal(from + by)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(handle, &move);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, from + by);
+    };
+    const int input = window->VSTFile->columnWidth(TJobList::ColInput);
+    const int size = window->VSTFile->columnWidth(TJobList::ColFileSize);
+    const int output = window->VSTFile->columnWidth(TJobList::ColOutputName);
+    ASSERT_NE(grip(Qt::RightEdge), nullptr);
+    drag(grip(Qt::RightEdge), {120, 0});
+    EXPECT_EQ(window->geometry(), QRect(100, 80, 1040, 570));
+    QApplication::sendPostedEvents();
+    EXPECT_GT(window->VSTFile->columnWidth(TJobList::ColInput), input);
+    EXPECT_GT(window->VSTFile->columnWidth(TJobList::ColOutputName), output);
+    EXPECT_EQ(window->VSTFile->columnWidth(TJobList::ColFileSize), size);
+    EXPECT_EQ(window->VSTFile->columnWidth(TJobList::ColInput) +
+                  window->VSTFile->columnWidth(TJobList::ColOutputName),
+              input + output + 120);
+
+    drag(grip(Qt::LeftEdge | Qt::TopEdge), {-20, -30});
+    EXPECT_EQ(window->geometry(), QRect(80, 50, 1060, 600));
+    drag(grip(Qt::BottomEdge), {0, -2000}); // not below the minimum
+    EXPECT_EQ(window->height(), window->minimumHeight());
+    EXPECT_EQ(grip(Qt::RightEdge)->cursor().shape(), Qt::SizeHorCursor);
+    EXPECT_EQ(grip(Qt::RightEdge | Qt::BottomEdge)->cursor().shape(), Qt::SizeFDiagCursor);
+
+    window->showMaximized();
+    QApplication::sendPostedEvents();
+    EXPECT_FALSE(grip(Qt::RightEdge)->isVisible()) << "a maximised window has no edges";
+    window->showNormal();
+
+    // Closed here, opened there again.
+    window->setGeometry(120, 90, 1000, 600);
+    window->close();
+    EXPECT_TRUE(SettingsFile().contains("[Window]\nMainGeometry=120,90,1000,600\nMainMaximized=0"))
+        << SettingsFile().toStdString();
+    window = std::make_unique<TMainfrm>();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(window->geometry(), QRect(120, 90, 1000, 600));
 }
