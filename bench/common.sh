@@ -71,3 +71,10 @@ bench_input_720p() {
     fi
     echo "$file"
 }
+
+# Its first 20 s, made once.
+bench_input_720p_20s() {
+    file="$MEDIA_DIR/bench_720p_20s.mp4"
+    [ -s "$file" ] || ffmpeg -nostdin -v error -y -i "$(bench_input_720p)" -t 20 -c copy "$file"
+    echo "$file"
+}

@@ -11,8 +11,7 @@ set -eu
 ENCODER_DRIVER="$BUILD_DIR/bench/bench_encoder_driver"
 require_build "$CLI" "$ENCODER_DRIVER"
 input=$(bench_input_720p)
-short="$MEDIA_DIR/bench_720p_20s.mp4"
-[ -s "$short" ] || ffmpeg -nostdin -v error -y -i "$input" -t 20 -c copy "$short"
+short=$(bench_input_720p_20s)
 out=$(mktemp -d)
 home=$(mktemp -d)
 trap 'rm -rf "$out" "$home"' EXIT

@@ -7,9 +7,7 @@
 set -eu
 . "$(dirname "$0")/common.sh"
 require_build "$CLI"
-input=$(bench_input_720p)
-short="$MEDIA_DIR/bench_720p_20s.mp4"
-[ -s "$short" ] || ffmpeg -nostdin -v error -y -i "$input" -t 20 -c copy "$short"
+short=$(bench_input_720p_20s)
 out=$(mktemp -d)
 home=$(mktemp -d)
 trap 'rm -rf "$out" "$home"' EXIT

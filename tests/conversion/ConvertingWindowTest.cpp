@@ -123,6 +123,22 @@ protected:
         EXPECT_FALSE(timedOut) << "the conversion window did not end";
         return result;
     }
+    // Runs `action` once, on the window's thread, after the window has shown the first report
+    // of the second task (the first one's output is finished then). Tells whether it ran.
+    std::shared_ptr<bool> WhileTheSecondTaskRuns(TConvertingfrm& window,
+                                                 std::function<void()> action) {
+        auto ran = std::make_shared<bool>(false);
+        const TProgressEvent windowProgress = window.Encoder().OnProgress;
+        window.Encoder().OnProgress = [&window, windowProgress, ran, action = std::move(action)](
+                                          QObject* sender, TProgressInfo* info) {
+            windowProgress(sender, info);
+            if (info->TaskIndex != 1 || info->FileIndex < 0 || *ran)
+                return;
+            *ran = true;
+            QTimer::singleShot(0, &window, action);
+        };
+        return ran;
+    }
     // An output file that is there before the batch.
     void WriteOutput(const QString& name, const QByteArray& content = {}) {
         QFile file(output + name);
@@ -532,20 +548,12 @@ TEST_F(ConvertingWindowTest, CancelRemovesOnlyTheUnfinishedOutput) {
     TJobRow* paced = AddCopy(testmedia::kH264Aac, "b.mp4");
     paced->Item.InputOptions.ExtOptions = QStringLiteral("re=1"); // 5 s at the source's pace
     TConvertingfrm window(nullptr, list, shutdown, openFolder);
-    const TProgressEvent windowProgress = window.Encoder().OnProgress;
-    bool cancelled = false;
-    window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
-        windowProgress(sender, info);
-        if (info->TaskIndex != 1 || info->FileIndex < 0 || cancelled)
-            return;
-        cancelled = true;
-        QTimer::singleShot(0, &window, [&] {
-            prompts.ConfirmAnswer = true;
-            window.btnCancel->click();
-        });
-    };
+    const auto cancelled = WhileTheSecondTaskRuns(window, [&] {
+        prompts.ConfirmAnswer = true;
+        window.btnCancel->click();
+    });
     EXPECT_EQ(Run(window), QDialog::Rejected);
-    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(*cancelled);
     EXPECT_EQ(QDir(output).entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList{"a.flv"});
     EXPECT_NEAR(DurationSeconds(output + "a.flv"), 5.0, 0.1);
@@ -565,17 +573,9 @@ TEST_F(ConvertingWindowTest, TheSessionEndStopsTheRunAndClosesItsMessages) {
     paced->Item.InputOptions.ExtOptions = QStringLiteral("re=1"); // 5 s at the source's pace
     {
         TConvertingfrm window(nullptr, list, shutdown, openFolder);
-        const TProgressEvent windowProgress = window.Encoder().OnProgress;
-        bool ended = false;
-        window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
-            windowProgress(sender, info);
-            if (info->TaskIndex != 1 || info->FileIndex < 0 || ended)
-                return;
-            ended = true;
-            QTimer::singleShot(0, &window, [] { EndSession(nullptr); });
-        };
+        const auto ended = WhileTheSecondTaskRuns(window, [] { EndSession(nullptr); });
         EXPECT_EQ(Run(window), QDialog::Rejected);
-        EXPECT_TRUE(ended);
+        EXPECT_TRUE(*ended);
         EXPECT_FALSE(prompts.Calls.join(' ').contains("Confirm")) << "nothing is asked";
         EXPECT_EQ(QDir(output).entryList(QDir::Files | QDir::Hidden | QDir::System),
                   QStringList{"a.flv"});
