@@ -14,7 +14,7 @@ PACKAGES="cmake ninja-build g++ pkg-config clang-format
 qt6-base-dev qt6-svg-dev libgl-dev
 libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev libswresample-dev
 libavdevice-dev libsdl2-dev
-libgtest-dev libgmock-dev ffmpeg xvfb xauth time dbus"
+libgtest-dev libgmock-dev ffmpeg xvfb xauth time dbus openbox xdotool"
 
 install_missing_packages() {
     missing=""

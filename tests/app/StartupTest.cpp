@@ -6,7 +6,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
+#include <QRect>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -157,4 +160,179 @@ TEST_F(StartupTest, TheSessionEndClosesItEvenWithAMessageBoxOpen) {
         // The normal exit path ran: the settings were written.
         EXPECT_TRUE(ReadAll(home.filePath("Reelcaster.ini")).startsWith("[Output]"));
     }
+}
+
+namespace {
+
+// Runs `program` to its end and returns what it printed.
+QByteArray Output(const QString& program, const QStringList& arguments,
+                  const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return process.readAllStandardOutput();
+}
+
+// An X server of the test's own with a window manager on it, and xdotool to act as the user.
+class WindowManagerTest : public StartupTest {
+protected:
+    void SetUp() override {
+        for (const char* program : {"Xvfb", "openbox", "xdotool"}) {
+            if (QStandardPaths::findExecutable(program).isEmpty())
+                GTEST_SKIP() << program << " is missing (./setup.sh installs it)";
+        }
+        server.start("Xvfb",
+                     {"-displayfd", "1", "-screen", "0", "1600x1000x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(server.waitForReadyRead(10000));
+        display = ":" + QString::fromLatin1(server.readLine()).trimmed();
+        x11 = QProcessEnvironment::systemEnvironment();
+        x11.insert("DISPLAY", display);
+        manager.setProcessEnvironment(x11);
+        manager.start("openbox", {});
+        ASSERT_TRUE(manager.waitForStarted());
+    }
+    void TearDown() override {
+        for (QProcess* process : {&manager, &server}) {
+            process->terminate();
+            process->waitForFinished(5000);
+        }
+    }
+    // The application on this X server.
+    std::unique_ptr<QProcess> StartOnDisplay() {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = x11;
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("REELCASTER_HOME", home.path());
+        env.insert("TMPDIR", temp.path());
+        env.insert("SDL_AUDIODRIVER", "dummy");
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(REELCASTER_APP_PATH), {});
+        EXPECT_TRUE(process->waitForStarted());
+        return process;
+    }
+    // The main window's place on the screen, once it is shown (empty until then).
+    QRect MainWindowGeometry() {
+        for (const QByteArray& id :
+             Output("xdotool", {"search", "--onlyvisible", "--name", "^Morvane Reelcaster$"}, x11)
+                 .split('\n')) {
+            if (id.trimmed().isEmpty())
+                continue;
+            QMap<QByteArray, int> values;
+            for (const QByteArray& line :
+                 Output("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)}, x11)
+                     .split('\n')) {
+                const qsizetype equals = line.indexOf('=');
+                if (equals > 0)
+                    values[line.left(equals)] = line.mid(equals + 1).toInt();
+            }
+            const QRect geometry(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
+            if (geometry.width() > 100)
+                return geometry;
+        }
+        return {};
+    }
+    void Xdotool(const QStringList& arguments) { Output("xdotool", arguments, x11); }
+
+    QProcess server, manager;
+    QString display;
+    QProcessEnvironment x11;
+};
+
+} // namespace
+
+// With a window manager, as on a desktop: the right edge dragged 100 pixels out widens the
+// window by as much, and the next start opens it at that size and place.
+TEST_F(WindowManagerTest, AnEdgeResizesTheWindowAndItsSizeComesBack) {
+    auto app = StartOnDisplay();
+    QRect before;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !(before = MainWindowGeometry()).isEmpty(); }, 30000))
+        << app->readAllStandardError().toStdString();
+    // At a hand's pace: a pointer that jumps before the window manager has taken the drag
+    // over is not how a person drags.
+    const QString x = QString::number(before.right() - 1), y = QString::number(before.center().y());
+    const QString x50 = QString::number(before.right() + 49),
+                  x100 = QString::number(before.right() + 99);
+    Xdotool({"mousemove", x,     y,           "sleep", "0.5", "mousedown", "1",
+             "sleep",     "0.5", "mousemove", x50,     y,     "sleep",     "0.5",
+             "mousemove", x100,  y,           "sleep", "0.5", "mouseup",   "1"});
+    QRect after;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            after = MainWindowGeometry();
+            return after.width() == before.width() + 100;
+        },
+        10000))
+        << after.x() << "," << after.y() << " " << after.width() << "x" << after.height()
+        << " after " << before.x() << "," << before.y() << " " << before.width() << "x"
+        << before.height();
+    EXPECT_EQ(after.height(), before.height());
+    Terminate(*app);
+
+    auto again = StartOnDisplay();
+    QRect restored;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            restored = MainWindowGeometry();
+            return restored.size() == after.size();
+        },
+        30000))
+        << restored.width() << "x" << restored.height();
+    Terminate(*again);
+}
+
+// A logout while a conversion runs (started by keyboard, as a user may): the program ends
+// within 5 s and leaves no unfinished output, neither under its name nor as a temporary.
+TEST_F(WindowManagerTest, TheSessionEndDuringAConversionLeavesNoUnfinishedOutput) {
+    // Long enough to be still converting when the signal comes: ten minutes at one picture a
+    // second become 18000 pictures at the output's 30.
+    const QString source = temp.filePath("long.mp4");
+    QProcess maker;
+    maker.start("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                           "testsrc=size=640x360:rate=1:duration=600", "-c:v", "libx264", "-preset",
+                           "ultrafast", source});
+    ASSERT_TRUE(maker.waitForFinished(60000));
+    ASSERT_EQ(maker.exitCode(), 0);
+
+    auto app = std::make_unique<QProcess>();
+    QProcessEnvironment env = x11;
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("REELCASTER_HOME", home.path());
+    env.insert("TMPDIR", temp.path());
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    app->setProcessEnvironment(env);
+    app->start(QStringLiteral(REELCASTER_APP_PATH), {source});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return ReadAll(home.filePath("Log/log1.txt"))
+                .contains("Success to Load File " + source.toUtf8());
+        },
+        30000))
+        << app->readAllStandardError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !MainWindowGeometry().isEmpty(); }, 10000));
+    const QDir output(home.filePath("Output"));
+    const auto written = [&] {
+        return output.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    };
+    // Ctrl+Return starts; the conversion window opens and writes its temporary.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            Xdotool({"search", "--onlyvisible", "--name", "^Morvane Reelcaster$", "windowactivate",
+                     "--sync", "key", "ctrl+Return"});
+            return QTest::qWaitFor([&] { return !written().isEmpty(); }, 2000);
+        },
+        20000))
+        << "the conversion did not start";
+    ASSERT_FALSE(written().isEmpty());
+    EXPECT_TRUE(written().first().endsWith(".part")) << written().join(' ').toStdString();
+
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(static_cast<pid_t>(app->processId()), SIGTERM);
+    ASSERT_TRUE(app->waitForFinished(5000)) << "still running after the signal";
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app->exitCode(), 0);
+    EXPECT_TRUE(written().isEmpty()) << written().join(' ').toStdString();
+    EXPECT_TRUE(ReadAll(home.filePath("Log/log1.txt")).contains("Exit Convert"));
 }
