@@ -9,6 +9,8 @@
 #include <QWidget>
 
 class TResizeGrip : public QWidget {
+    Q_OBJECT
+
 public:
     TResizeGrip(QWidget* window, Qt::Edges edges);
     Qt::Edges Edges() const { return FEdges; }
@@ -26,6 +28,8 @@ private:
 };
 
 class TResizeGrips : public QObject {
+    Q_OBJECT
+
 public:
     static constexpr int kBorder = 4;  // how far into the window the edges reach
     static constexpr int kCorner = 14; // how far along the edges the corners reach
