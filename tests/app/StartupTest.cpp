@@ -253,16 +253,17 @@ protected:
 // With a window manager, as on a desktop: the right edge dragged 100 pixels out widens the
 // window by as much, and the next start opens it at that size and place.
 TEST_F(WindowManagerTest, AnEdgeResizesTheWindowAndItsSizeComesBack) {
-#if defined(__SANITIZE_ADDRESS__)
-    // The slowed program's first drag after start reaches the window manager with the window
-    // still at its first place (the drag starts 340 pixels off); the plain build is the one
-    // that shows how the drag feels.
-    GTEST_SKIP() << "timing of the window manager's drag; run in the plain build";
-#endif
     auto app = StartOnDisplay();
     QRect before;
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(before = MainWindowGeometry()).isEmpty(); }, 30000))
         << app->readAllStandardError().toStdString();
+    // Moved by the window manager first, as a user settles a window: the program then knows
+    // its place from the window manager itself. (Right after the start, a loaded machine may
+    // hand the drag on before the program has learnt where its window went.)
+    Xdotool({"search", "--onlyvisible", "--name", "^Morvane Reelcaster$", "windowmove", "--sync",
+             "%@", "200", "150"});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (before = MainWindowGeometry()).topLeft() == QPoint(200, 150); }, 10000));
     // At a hand's pace: a pointer that jumps before the window manager has taken the drag
     // over is not how a person drags.
     const QString pause = QStringLiteral("0.5");
