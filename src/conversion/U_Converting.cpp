@@ -20,6 +20,8 @@ namespace {
 
 constexpr QSize kPreviewSize(461, 228);
 constexpr int kStartDelayMilliseconds = 200;
+const char kAllConverted[] = "File conversion is completed!";
+const char kSomeFailed[] = "Conversion finished, but one or more files failed in conversion.";
 
 } // namespace
 
@@ -314,9 +316,7 @@ void TConvertingfrm::BatchDone(bool allConverted) {
     btnCancel->setEnabled(false);
     Log(false, QStringLiteral("Convert completed"));
     if (!isActiveWindow()) {
-        QString text = allConverted ? QStringLiteral("File conversion is completed!")
-                                    : QStringLiteral("Conversion finished, but one or more files "
-                                                     "failed in conversion.");
+        QString text = QLatin1String(allConverted ? kAllConverted : kSomeFailed);
         if (ChkShutdown->isChecked())
             text += QStringLiteral(" Your computer will shut down after %1 seconds.")
                         .arg(TShutDownFrm::kSeconds);
@@ -330,14 +330,12 @@ void TConvertingfrm::BatchDone(bool allConverted) {
         FOpenOutputFolder();
     }
     Prompts().Beep();
-    Prompts().Information(this, allConverted ? QStringLiteral("File conversion is completed!")
-                                             : FailureMessage());
+    Prompts().Information(this, allConverted ? QLatin1String(kAllConverted) : FailureMessage());
     done(Accepted);
 }
 
 QString TConvertingfrm::FailureMessage() const {
-    QString text = QStringLiteral("Conversion finished, but one or more files failed in "
-                                  "conversion.");
+    QString text = QLatin1String(kSomeFailed);
     // Which ones, and why: the user should not have to read the log.
     if (!FBatch.Failures().isEmpty())
         text += QStringLiteral("\r\n\r\n") + FBatch.Failures().join(QStringLiteral("\r\n"));
