@@ -25,16 +25,6 @@ void Append(QString& chain, const QString& piece) {
     chain += piece;
 }
 
-// The filter chain the item's extra options give its video ("vf", or "vfilters"), as the
-// engine reads them: the first one with a value.
-QString ExtraVideoFilters(const TOutputOptions& output) {
-    for (const auto& [name, value] : ParseExtraOptions(output.ExtOptions)) {
-        if ((name == QLatin1String("vf") || name == QLatin1String("vfilters")) && !value.isEmpty())
-            return value.trimmed();
-    }
-    return {};
-}
-
 } // namespace
 
 QString FilterGraphPath(const QString& path) {
@@ -90,7 +80,8 @@ void BuildEncodeParams(TFileOption& item, int taskIndex, QList<TTextWaterMark>& 
     }
     // A chain of the user's own runs on what the item's crop, scale and watermark made; the
     // engine would otherwise drop it for the item's chain.
-    const QString extraFilters = ExtraVideoFilters(output);
+    const QString extraFilters =
+        ExtraStreamValue(output.ExtOptions, QStringLiteral("vf")).trimmed();
     output.VideoFilters = chain;
     Append(output.VideoFilters, extraFilters);
 

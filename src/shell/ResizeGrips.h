@@ -35,7 +35,6 @@ public:
     static constexpr int kCorner = 14; // how far along the edges the corners reach
 
     explicit TResizeGrips(QWidget* window);
-    const QList<TResizeGrip*>& Grips() const { return FGrips; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

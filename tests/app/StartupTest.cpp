@@ -58,6 +58,21 @@ protected:
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     }
+    // What a logout or shutdown sends: the program must have ended normally within 5 s.
+    static void EndsWithinFiveSecondsOn(QProcess& process, int signal) {
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        ASSERT_TRUE(process.waitForFinished(5000)) << "still running after the signal";
+        EXPECT_LT(clock.elapsed(), 5000);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+    // The running program's log has `line` (within 30 s).
+    bool WaitForLogLine(const QByteArray& line) {
+        return QTest::qWaitFor(
+            [&] { return ReadAll(home.filePath("Log/log1.txt")).contains(line); }, 30000);
+    }
 
     QTemporaryDir home;
     QTemporaryDir temp;
@@ -118,12 +133,7 @@ TEST_F(StartupTest, ASecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     auto opener = Start(QStringLiteral("1"), {media});
     ASSERT_TRUE(opener->waitForFinished(10000)) << opener->readAllStandardError().toStdString();
     EXPECT_EQ(opener->exitCode(), 0);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return ReadAll(home.filePath("Log/log1.txt"))
-                .contains("Success to Load File " + media.toUtf8());
-        },
-        30000))
+    EXPECT_TRUE(WaitForLogLine("Success to Load File " + media.toUtf8()))
         << "the running instance did not add the file";
 
     Terminate(*first);
@@ -143,20 +153,9 @@ TEST_F(StartupTest, TheSessionEndClosesItEvenWithAMessageBoxOpen) {
         SCOPED_TRACE(signal);
         QDir(home.filePath("Log")).removeRecursively(); // what is logged is this run's
         auto app = Start(QStringLiteral("1"), {broken});
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                return ReadAll(home.filePath("Log/log1.txt"))
-                    .contains("Failed to load File  " + broken.toUtf8());
-            },
-            30000))
+        ASSERT_TRUE(WaitForLogLine("Failed to load File  " + broken.toUtf8()))
             << app->readAllStandardError().toStdString();
-        QElapsedTimer clock;
-        clock.start();
-        ::kill(static_cast<pid_t>(app->processId()), signal);
-        ASSERT_TRUE(app->waitForFinished(5000)) << "still running after the signal";
-        EXPECT_LT(clock.elapsed(), 5000);
-        EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(app->exitCode(), 0);
+        EndsWithinFiveSecondsOn(*app, signal);
         // The normal exit path ran: the settings were written.
         EXPECT_TRUE(ReadAll(home.filePath("Reelcaster.ini")).startsWith("[Output]"));
     }
@@ -312,12 +311,7 @@ TEST_F(WindowManagerTest, TheSessionEndDuringAConversionLeavesNoUnfinishedOutput
     ASSERT_EQ(maker.exitCode(), 0);
 
     auto app = StartOnDisplay({source});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return ReadAll(home.filePath("Log/log1.txt"))
-                .contains("Success to Load File " + source.toUtf8());
-        },
-        30000))
+    ASSERT_TRUE(WaitForLogLine("Success to Load File " + source.toUtf8()))
         << app->readAllStandardError().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !MainWindowGeometry().isEmpty(); }, 10000));
     const QDir output(home.filePath("Output"));
@@ -336,13 +330,7 @@ TEST_F(WindowManagerTest, TheSessionEndDuringAConversionLeavesNoUnfinishedOutput
     ASSERT_FALSE(written().isEmpty());
     EXPECT_TRUE(written().first().endsWith(".part")) << written().join(' ').toStdString();
 
-    QElapsedTimer clock;
-    clock.start();
-    ::kill(static_cast<pid_t>(app->processId()), SIGTERM);
-    ASSERT_TRUE(app->waitForFinished(5000)) << "still running after the signal";
-    EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(app->exitCode(), 0);
+    EndsWithinFiveSecondsOn(*app, SIGTERM);
     EXPECT_TRUE(written().isEmpty()) << written().join(' ').toStdString();
     EXPECT_TRUE(ReadAll(home.filePath("Log/log1.txt")).contains("Exit Convert"));
 }

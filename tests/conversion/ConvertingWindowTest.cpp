@@ -12,6 +12,7 @@
 #include "engine/transcoder/FFmpeg.h"
 #include "shell/SessionEnd.h"
 
+#include "common/Conversion.h"
 #include "common/FakePrompts.h"
 #include "common/Process.h"
 #include "common/TestMedia.h"
@@ -110,17 +111,8 @@ protected:
     }
     // Runs the window to its end (a minute at most) and returns how it ended.
     int Run(TConvertingfrm& window) {
-        bool timedOut = false;
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [&] {
-            timedOut = true;
-            window.Encoder().Stop(true);
-            window.done(QDialog::Rejected);
-        });
-        guard.start(60000);
-        const int result = window.exec();
-        EXPECT_FALSE(timedOut) << "the conversion window did not end";
+        int result = -1;
+        EXPECT_TRUE(RunConversionWindow(window, &result)) << "the conversion window did not end";
         return result;
     }
     // Runs `action` once, on the window's thread, after the window has shown the first report

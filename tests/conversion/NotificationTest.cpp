@@ -9,6 +9,7 @@
 #include "engine/FFLoad.h"
 #include "engine/probe/FFDecode.h"
 
+#include "common/Conversion.h"
 #include "common/FakePrompts.h"
 #include "common/TestMedia.h"
 
@@ -40,11 +41,6 @@ public slots:
 };
 
 namespace {
-
-class TNoShutdown : public ISystemShutdown {
-public:
-    bool PowerOff(QString*) override { return false; }
-};
 
 class NotificationTest : public ::testing::Test {
 protected:
@@ -85,7 +81,7 @@ protected:
             if (!std::exchange(once, true))
                 during(window);
         };
-        window.exec();
+        ASSERT_TRUE(RunConversionWindow(window));
         ASSERT_TRUE(QFile::exists(output + QStringLiteral("src%1.flv").arg(runs)));
     }
 

@@ -20,6 +20,13 @@ QString Write(QTemporaryDir& dir, const QByteArray& text) {
     return file.fileName();
 }
 
+// A new item of a 640x360 source, converting to /out/talk.flv.
+void MakeTalkItem(TFileOption& item) {
+    item.InputOptions.FileName = "/src/talk.mkv";
+    SetItemDefaults(item, "640x360");
+    item.OutputOptions.FileName = "/out/talk.flv";
+}
+
 } // namespace
 
 TEST(FormatProfiles, TheShippedFileFollowsTheConventions) {
@@ -122,9 +129,7 @@ TEST(FormatProfiles, ApplyingAProfileToAnItem) {
     ASSERT_TRUE(LoadFormatProfiles(kShippedFile));
     TJobList list;
     TJobRow row;
-    row.Item.InputOptions.FileName = "/src/talk.mkv";
-    SetItemDefaults(row.Item, "640x360");
-    row.Item.OutputOptions.FileName = "/out/talk.flv";
+    MakeTalkItem(row.Item);
     TFormatChoice choice;
     QString error;
     ASSERT_TRUE(ProfileChoice(2, choice, &error));
@@ -155,9 +160,7 @@ TEST(FormatProfiles, ABadNumberEntryLeavesTheItemAsItWas) {
     ASSERT_TRUE(LoadFormatProfiles(kShippedFile));
     TJobList list;
     TJobRow row;
-    row.Item.InputOptions.FileName = "/src/talk.mkv";
-    SetItemDefaults(row.Item, "640x360");
-    row.Item.OutputOptions.FileName = "/out/talk.flv";
+    MakeTalkItem(row.Item);
     const TFileOption before = row.Item;
     TFormatChoice choice;
     QString error;

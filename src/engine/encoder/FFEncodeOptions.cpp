@@ -21,6 +21,11 @@ bool IsPerStreamOption(const QString& name) {
 }
 
 // The per-stream options a stream added by `kind` takes.
+// One name for the options that have two.
+QString CanonicalName(const QString& name) {
+    return name == QLatin1String("vfilters") ? QStringLiteral("vf") : name;
+}
+
 QStringList PerStreamOptionsOf(const QString& kind) {
     if (kind == QLatin1String("newaudio"))
         return {QStringLiteral("acodec")};
@@ -133,6 +138,14 @@ TOptionPairs ParseExtraOptions(const QString& text) {
     return pairs;
 }
 
+QString ExtraStreamValue(const QString& text, const QString& name) {
+    for (const auto& [option, value] : ParseExtraOptions(text)) {
+        if (IsPerStreamOption(option) && CanonicalName(option) == name && !value.isEmpty())
+            return value;
+    }
+    return {};
+}
+
 void ApplyInputOptions(TCustomFFmpeg& job, const TInputOptions& options) {
     for (const auto& [name, value] : ParseExtraOptions(options.ExtOptions)) {
         if (IsNewStreamOption(name) || name == QLatin1String("vfilters") ||
@@ -176,8 +189,7 @@ TStreamValues ApplyOutputOptions(TCustomFFmpeg& job, const TOutputOptions& optio
         } else if (!IsPerStreamOption(name)) {
             direct.append({name, value});
         } else if (!value.isEmpty()) {
-            if (name == QLatin1String("vfilters"))
-                name = QStringLiteral("vf");
+            name = CanonicalName(name);
             if (values.DefaultOf(name).isEmpty())
                 values.Defaults.insert(name, value);
             values.Extra.append({name, value});

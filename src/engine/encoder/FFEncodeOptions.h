@@ -124,6 +124,10 @@ using TOptionPairs = QList<QPair<QString, QString>>;
 // per line with the name lower-cased; lines without a name are left out.
 TOptionPairs ParseExtraOptions(const QString& text);
 
+// The value the extra text gives a per-stream option ("vf", "acodec", …; "vfilters" counts as
+// "vf") for the output's own stream when the record has none: the first one with a value.
+QString ExtraStreamValue(const QString& text, const QString& name);
+
 // Gives the job an input record before it opens that input: the extra text's options (but the
 // per-output ones), the container, the start time and the program.
 void ApplyInputOptions(TCustomFFmpeg& job, const TInputOptions& options);

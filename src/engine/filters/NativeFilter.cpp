@@ -73,7 +73,7 @@ bool NativeFiltersRegistered() {
 }
 
 TNativeFilter::TNativeFilter(TNativeFilterKind kind, unsigned changedPlanes)
-    : FLog{kind == TNativeFilterKind::Eq ? &kEqClass : &kHueClass}, FKind(kind),
+    : FLog{kind == TNativeFilterKind::Eq ? &kEqClass : &kHueClass},
       FChangedPlanes(changedPlanes), FFirst{std::make_shared<TLiveCell>(0),
                                             kind == TNativeFilterKind::Eq ? "brightness" : "hue"},
       FSecond{std::make_shared<TLiveCell>(0),

@@ -43,7 +43,6 @@ public:
     TNativeFilter(const TNativeFilter&) = delete;
     TNativeFilter& operator=(const TNativeFilter&) = delete;
 
-    TNativeFilterKind Kind() const { return FKind; }
     // Checks the values (correcting and logging ones out of range, logging changed ones) and
     // changes the picture of `frame`, one of kNativeFilterFormats, unless both are 0: in place
     // when it is writable, else into new planes of its own while the planes it leaves alone
@@ -73,7 +72,6 @@ private:
     struct TLogContext {
         const AVClass* Class;
     } FLog;
-    const TNativeFilterKind FKind;
     const unsigned FChangedPlanes;
     struct TPlanePool {
         ffmpeg::BufferPoolPtr Pool;
