@@ -167,9 +167,11 @@ void TPlayback::Refresh() {
             FFrameTimer = now;
             FLastShownPts = slot->Pts;
             FShownSerial = slot->Serial;
-            FShownSerialSeen = slot->Serial;
             FEndReported = false;
             ShowSlot(*slot, true);
+            // Told to other threads only once it is the shown frame (ShownPicture looks in
+            // the queue until then).
+            FShownSerialSeen = slot->Serial;
             FPictures.Pop();
             shown = true;
             break;

@@ -107,7 +107,10 @@ void TPlayback::VideoMain() {
         }
         if (atEnd && !any) {
             FPositionAfterEnd = true; // the last picture is out: its position is told
-            FPictureAfterSeek = true; // a seek that found none waits no more
+            // A seek that found none waits no more; the end of what was read before a newer
+            // seek says nothing about it.
+            if (serial == FSerial.load())
+                FPictureAfterSeek = true;
         }
     }
 }
