@@ -9,15 +9,23 @@ RUNS=${RUNS:-5}
 
 # measure <command…>: prints "seconds peak-KiB" of one run (exits when the command fails).
 measure() {
-    out=$(mktemp)
-    if ! /usr/bin/time -f "%e %M" -o "$out" "$@" >/dev/null 2>"$out.err"; then
+    measured=$(mktemp)
+    if ! /usr/bin/time -f "%e %M" -o "$measured" "$@" >/dev/null 2>"$measured.err"; then
         echo "failed: $*" >&2
-        cat "$out.err" >&2
-        rm -f "$out" "$out.err"
+        cat "$measured.err" >&2
+        rm -f "$measured" "$measured.err"
         exit 1
     fi
-    cat "$out"
-    rm -f "$out" "$out.err"
+    cat "$measured"
+    rm -f "$measured" "$measured.err"
+}
+
+# bench_folders: $out for the outputs and $home for the programs' data folder, both new and
+# removed when the script ends.
+bench_folders() {
+    out=$(mktemp -d)
+    home=$(mktemp -d)
+    trap 'rm -rf "$out" "$home"' EXIT
 }
 
 # median <numbers…>

@@ -9,9 +9,7 @@ set -eu
 . "$(dirname "$0")/common.sh"
 require_build "$CLI"
 input=$(bench_input_720p)
-out=$(mktemp -d)
-home=$(mktemp -d)
-trap 'rm -rf "$out" "$home"' EXIT
+bench_folders
 
 echo "Converting $input ($RUNS runs each, medians; ratios are ours / ffmpeg):"
 compare "reelcaster-cli convert (new item)" \

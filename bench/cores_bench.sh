@@ -12,9 +12,7 @@ ENCODER_DRIVER="$BUILD_DIR/bench/bench_encoder_driver"
 require_build "$CLI" "$ENCODER_DRIVER"
 input=$(bench_input_720p)
 short=$(bench_input_720p_20s)
-out=$(mktemp -d)
-home=$(mktemp -d)
-trap 'rm -rf "$out" "$home"' EXIT
+bench_folders
 
 # utilisation <shell command>: (user + sys) / wall of one run.
 utilisation() {

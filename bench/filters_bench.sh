@@ -8,9 +8,7 @@ set -eu
 . "$(dirname "$0")/common.sh"
 require_build "$CLI"
 short=$(bench_input_720p_20s)
-out=$(mktemp -d)
-home=$(mktemp -d)
-trap 'rm -rf "$out" "$home"' EXIT
+bench_folders
 
 # convert <folder> [option…]: the 20 s file at its own size into a folder of its own.
 convert() {

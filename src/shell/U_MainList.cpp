@@ -2,6 +2,7 @@
 
 #include "core/U_TreelistModel.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -89,20 +90,19 @@ public:
     }
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyleOptionViewItem plain = option;
-        plain.state &= ~QStyle::State_HasFocus;
-        QStyledItemDelegate::paint(painter, plain, index);
+        // What QStyledItemDelegate::paint draws, without the focus rectangle, then our own
+        // check box over the style's.
         QStyleOptionViewItem item = option;
         initStyleOption(&item, index);
-        if (item.features & QStyleOptionViewItem::HasCheckIndicator) {
-            const QStyle* style = item.widget != nullptr ? item.widget->style() : nullptr;
-            const QRect box = style != nullptr
-                                  ? style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator,
-                                                          &item, item.widget)
-                                  : QRect();
-            PaintCheckBox(painter, box, item.checkState, option.state & QStyle::State_Selected,
-                          option.state & QStyle::State_Enabled);
-        }
+        item.state &= ~QStyle::State_HasFocus;
+        const QStyle* style = item.widget != nullptr ? item.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+        if (item.features & QStyleOptionViewItem::HasCheckIndicator)
+            PaintCheckBox(
+                painter,
+                style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, item.widget),
+                item.checkState, option.state & QStyle::State_Selected,
+                option.state & QStyle::State_Enabled);
         painter->save();
         painter->setPen(kGrid);
         painter->drawLine(option.rect.topRight(), option.rect.bottomRight());

@@ -21,6 +21,23 @@ bool RunConversionWindow(TConvertingfrm& window, int* result) {
     return !timedOut;
 }
 
+std::shared_ptr<bool> AtFirstReport(TConvertingfrm& window,
+                                    std::function<bool(const TProgressInfo&)> wanted,
+                                    std::function<void()> action) {
+    auto ran = std::make_shared<bool>(false);
+    const TProgressEvent windowProgress = window.Encoder().OnProgress;
+    window.Encoder().OnProgress = [windowProgress, ran, wanted = std::move(wanted),
+                                   action = std::move(action)](QObject* sender,
+                                                               TProgressInfo* info) {
+        windowProgress(sender, info);
+        if (*ran || (wanted && !wanted(*info)))
+            return;
+        *ran = true;
+        action();
+    };
+    return ran;
+}
+
 bool ConvertCheckedItems(TJobList& list) {
     TNoShutdown shutdown;
     TConvertingfrm conversion(nullptr, list, shutdown, [] {});

@@ -119,17 +119,10 @@ protected:
     // of the second task (the first one's output is finished then). Tells whether it ran.
     std::shared_ptr<bool> WhileTheSecondTaskRuns(TConvertingfrm& window,
                                                  std::function<void()> action) {
-        auto ran = std::make_shared<bool>(false);
-        const TProgressEvent windowProgress = window.Encoder().OnProgress;
-        window.Encoder().OnProgress = [&window, windowProgress, ran, action = std::move(action)](
-                                          QObject* sender, TProgressInfo* info) {
-            windowProgress(sender, info);
-            if (info->TaskIndex != 1 || info->FileIndex < 0 || *ran)
-                return;
-            *ran = true;
-            QTimer::singleShot(0, &window, action);
-        };
-        return ran;
+        return AtFirstReport(
+            window,
+            [](const TProgressInfo& info) { return info.TaskIndex == 1 && info.FileIndex >= 0; },
+            [&window, action = std::move(action)] { QTimer::singleShot(0, &window, action); });
     }
     // An output file that is there before the batch.
     void WriteOutput(const QString& name, const QByteArray& content = {}) {
@@ -604,15 +597,10 @@ TEST_F(ConvertingWindowTest, PauseResumeAndCancelByKeyboard) {
     TJobRow* row = AddCopy(testmedia::kH264Aac, "a.mp4");
     row->Item.InputOptions.ExtOptions = QStringLiteral("re=1"); // 5 s at the source's pace
     TConvertingfrm window(nullptr, list, shutdown, openFolder);
-    const TProgressEvent windowProgress = window.Encoder().OnProgress;
-    bool once = false;
     QList<QWidget*> visited;
     QStringList unnamed;
     bool pausedBySpace = false, resumedBySpace = false;
-    window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
-        windowProgress(sender, info);
-        if (std::exchange(once, true))
-            return;
+    AtFirstReport(window, {}, [&] {
         QTimer::singleShot(0, &window, [&] {
             window.activateWindow();
             ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -643,7 +631,7 @@ TEST_F(ConvertingWindowTest, PauseResumeAndCancelByKeyboard) {
             prompts.ConfirmAnswer = true;
             QTest::keyClick(&window, Qt::Key_Escape);
         });
-    };
+    });
     EXPECT_EQ(Run(window), QDialog::Rejected);
     const QList<QWidget*> expected = {window.btnOK, window.btnCancel, window.chkperview,
                                       window.ChkOpenFolder, window.ChkShutdown};

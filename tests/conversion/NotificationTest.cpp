@@ -74,13 +74,7 @@ protected:
         ASSERT_TRUE(list.AddSourceFile(source, decoder, output));
         TConvertingfrm window(nullptr, list, shutdown, [] {});
         window.Notifier = TDesktopNotifier(QDBusConnection::connectToBus(address, "client"));
-        const TProgressEvent windowProgress = window.Encoder().OnProgress;
-        bool once = false;
-        window.Encoder().OnProgress = [&](QObject* sender, TProgressInfo* info) {
-            windowProgress(sender, info);
-            if (!std::exchange(once, true))
-                during(window);
-        };
+        AtFirstReport(window, {}, [&] { during(window); });
         ASSERT_TRUE(RunConversionWindow(window));
         ASSERT_TRUE(QFile::exists(output + QStringLiteral("src%1.flv").arg(runs)));
     }

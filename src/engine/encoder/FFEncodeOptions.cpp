@@ -20,12 +20,12 @@ bool IsPerStreamOption(const QString& name) {
            name == QLatin1String("vf");
 }
 
-// The per-stream options a stream added by `kind` takes.
 // One name for the options that have two.
 QString CanonicalName(const QString& name) {
     return name == QLatin1String("vfilters") ? QStringLiteral("vf") : name;
 }
 
+// The per-stream options a stream added by `kind` takes.
 QStringList PerStreamOptionsOf(const QString& kind) {
     if (kind == QLatin1String("newaudio"))
         return {QStringLiteral("acodec")};
@@ -148,8 +148,7 @@ QString ExtraStreamValue(const QString& text, const QString& name) {
 
 void ApplyInputOptions(TCustomFFmpeg& job, const TInputOptions& options) {
     for (const auto& [name, value] : ParseExtraOptions(options.ExtOptions)) {
-        if (IsNewStreamOption(name) || name == QLatin1String("vfilters") ||
-            name == QLatin1String("vf"))
+        if (IsNewStreamOption(name) || CanonicalName(name) == QLatin1String("vf"))
             continue;
         job.SetOption(name, value);
     }

@@ -65,10 +65,10 @@ private:
     int Checked(TValue& value);
     void LogValues(int first, int second);
 
-    // av_log's context: its first member is the class that names the filter in log lines.
     // A frame with new buffers for the changed planes and the others shared with `in`.
     ffmpeg::FramePtr FrameForChanges(const AVFrame* in);
 
+    // av_log's context: its first member is the class that names the filter in log lines.
     struct TLogContext {
         const AVClass* Class;
     } FLog;

@@ -137,6 +137,7 @@ void TCustomFFmpeg::ConfigureVideoFilter(TOutputStream& output, int width, int h
         return filter;
     };
     if (!natives->Empty()) {
+        // Settle reads the stand-ins, which go with this first graph.
         const TVideoFilter firstPass = build(true);
         natives->Settle();
     }
